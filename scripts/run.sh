@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Command 1: install what is missing, build, and start the program on the built-in
+# controller simulator. Without an X display it runs under Xvfb, saves a
+# screenshot after a few seconds and says where.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${NIVRA_BUILD_DIR:-$root/build}
+"$root/scripts/install-deps.sh"
+"$root/scripts/build.sh"
+if [ -n "${DISPLAY:-}" ]; then
+  exec "$build/nivra-ui" "$@"
+fi
+shot=${NIVRA_SCREENSHOT:-$build/nivra-ui-screenshot.png}
+seconds=${NIVRA_RUN_SECONDS:-8}
+xvfb-run -a -s "-screen 0 1920x1080x24" bash -c '
+  "$1" "${@:4}" & pid=$!
+  sleep "$3"
+  import -window root "$2"
+  kill $pid; wait $pid 2>/dev/null || true' _ "$build/nivra-ui" "$shot" "$seconds" "$@"
+echo "No X display: ran the program under Xvfb for ${seconds} s; screenshot saved to $shot"
