@@ -1,0 +1,198 @@
+#include "WidgetFeedbackControl.h"
+#include "ui_WidgetFeedbackControl.h"
+
+#include <QMessageBox>
+
+#include "AcquisitionSettings.h"
+#include "ConfigIni.h"
+#include "DeviceRecords.h"
+#include "Logger.h"
+#include "MailboxComm.h"
+
+namespace {
+
+// DAC channel of the intensity loop for each pair of X (row) and Y (column)
+// channels: always one that neither position loop drives. The diagonal is never
+// used, since equal X and Y channels are refused before the lookup.
+constexpr std::uint8_t kI0Channel[4][4] = {
+    {0, 2, 3, 2},
+    {2, 1, 3, 2},
+    {1, 3, 2, 0},
+    {2, 2, 1, 3},
+};
+
+} // namespace
+
+WidgetFeedbackControl::WidgetFeedbackControl(QWidget *parent)
+    : QWidget(parent), ui(new Ui::WidgetFeedbackControl)
+{
+    ui->setupUi(this);
+
+    int dacX = 0;
+    int dacY = 1;
+    int dacI0 = 2;
+    configIni->readConfigDACpos(&dacX, &dacY, &dacI0);
+    setDACoutputs(dacX, dacY);
+
+    int selX = 0;
+    int selY = 0;
+    int selI0 = 0;
+    mailboxComm->getBPMselector(&selX, &selY, &selI0);
+    bpmSelX = selX;
+    bpmSelY = selY;
+    bpmSelI0 = selI0;
+    ui->comboBoxPidSourceX->setCurrentIndex(bpmSelX);
+    ui->comboBoxPidSourceY->setCurrentIndex(bpmSelY);
+
+    int enableX = 0;
+    int enableY = 0;
+    configIni->readConfigPIDenable(&enableX, &enableY);
+    setRegulateChecks(enableX, enableY);
+
+    // Command buttons act on release.
+    connect(ui->buttonUpdate, &QPushButton::released, this, &WidgetFeedbackControl::sendNewSetpoint);
+    connect(ui->updateConfButton, &QPushButton::released, this,
+            &WidgetFeedbackControl::updateButtonPressed);
+
+    checkUserLevel();
+}
+
+WidgetFeedbackControl::~WidgetFeedbackControl()
+{
+    delete ui;
+}
+
+void WidgetFeedbackControl::getDACoutputs(std::uint8_t &posX, std::uint8_t &posY) const
+{
+    posX = static_cast<std::uint8_t>(ui->positionXComboBox->currentIndex());
+    posY = static_cast<std::uint8_t>(ui->positionYComboBox->currentIndex());
+}
+
+void WidgetFeedbackControl::setDACoutputs(int posX, int posY)
+{
+    ui->positionXComboBox->setCurrentIndex(posX);
+    ui->positionYComboBox->setCurrentIndex(posY);
+    emit updateDACLabel(posX, posY);
+}
+
+void WidgetFeedbackControl::setRegulateChecks(int xEnable, int yEnable)
+{
+    ui->confXcheckbox->setChecked(xEnable == 1);
+    ui->confYcheckbox->setChecked(yEnable == 1);
+}
+
+int WidgetFeedbackControl::sendDACoutputs()
+{
+    const int x = ui->positionXComboBox->currentIndex();
+    const int y = ui->positionYComboBox->currentIndex();
+
+    if (x == y) {
+        QMessageBox::warning(this, QStringLiteral("DAC outputs not unique"),
+                             QStringLiteral("DAC outputs must be unique"), QMessageBox::Ok);
+        return -1;
+    }
+    // A channel read from the store outside CH1..CH4 leaves its combo box without a
+    // selection (-1); there is no channel to send until the operator picks one.
+    if (x < 0 || x > 3 || y < 0 || y > 3) {
+        LOG_WARN() << "DAC output not selected:" << x << y;
+        return -1;
+    }
+
+    const int i0 = kI0Channel[x][y];
+    configIni->writeConfigDACpos(x, y, i0);
+    mailboxComm->setPIDoutSel(static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y),
+                              static_cast<std::uint8_t>(i0));
+    emit updateDACLabel(x, y);
+    return 0;
+}
+
+void WidgetFeedbackControl::updateXYfields()
+{
+    // A failed read leaves the outputs unwritten: start from what is shown, so the
+    // fields keep their values instead of showing whatever was on the stack.
+    double x = ui->posXDoubleSpinBox->value();
+    double y = ui->posYDoubleSpinBox->value();
+    double i0 = 0.0;
+    mailboxComm->getSetpoint(&x, &y, &i0);
+    ui->posXDoubleSpinBox->setValue(x);
+    ui->posYDoubleSpinBox->setValue(y);
+}
+
+void WidgetFeedbackControl::confChanged(int item)
+{
+    bool xField = false;
+    bool yField = false;
+    switch (item) {
+    case 0:
+    case 2:
+        xField = true;
+        yField = false;
+        break;
+    case 1:
+    case 5:
+        xField = true;
+        yField = true;
+        break;
+    case 3:
+    case 4:
+        xField = false;
+        yField = true;
+        break;
+    case 6:
+        xField = false;
+        yField = false;
+        break;
+    default:
+        emit somethingChanged();
+        return;
+    }
+    ui->posXDoubleSpinBox->setEnabled(xField);
+    ui->posYDoubleSpinBox->setEnabled(yField);
+    ui->confXcheckbox->setChecked(xField);
+    ui->confYcheckbox->setChecked(yField);
+    emit somethingChanged();
+}
+
+void WidgetFeedbackControl::checkUserLevel()
+{
+    const int level = userLevel;
+    if (level == 0)
+        setEnabled(false);
+    else if (level == 1 || level == 2)
+        setEnabled(true);
+}
+
+void WidgetFeedbackControl::sendNewSetpoint()
+{
+    mailboxComm->setSetpoint(ui->posXDoubleSpinBox->value(), ui->posYDoubleSpinBox->value(), 0.0);
+    emit somethingChanged();
+}
+
+void WidgetFeedbackControl::updateButtonPressed()
+{
+    const int status = mailboxComm->pidStatus;
+    if (status == PID_BEAM_OFF || status == PID_FEEDBACK_ON) {
+        QMessageBox::warning(this, QStringLiteral("PID running ..."),
+                             QStringLiteral("Configuration can be change only if the PID is stopped."),
+                             QMessageBox::Ok);
+        return;
+    }
+
+    if (sendDACoutputs() == -1)
+        return;
+
+    bpmSelX = ui->comboBoxPidSourceX->currentIndex();
+    bpmSelY = ui->comboBoxPidSourceY->currentIndex();
+    bpmSelI0 = 0;
+    mailboxComm->setBPMselector(bpmSelX, bpmSelY, 0);
+    configIni->writeConfigBPMpos(bpmSelX, bpmSelY, 0);
+    emit BPMselectorChanged();
+
+    const bool x = ui->confXcheckbox->isChecked();
+    const bool y = ui->confYcheckbox->isChecked();
+    // Neither box ticked falls back to regulating X alone.
+    const int code = (x && y) ? 1 : (!x && y) ? 3 : 0;
+    mailboxComm->setPIDconf(static_cast<std::int8_t>(code));
+    confChanged(code);
+    emit somethingChanged();
+}
