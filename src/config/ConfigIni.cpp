@@ -1,0 +1,406 @@
+#include "ConfigIni.h"
+
+#include <QSettings>
+#include <QStringList>
+#include <QVariant>
+
+namespace {
+
+const QString &defaultFilePath()
+{
+    static const QString path = QStringLiteral("/opt/Drubek/NIVRA/config.ini");
+    return path;
+}
+
+QString &filePathOverride()
+{
+    static QString path;
+    return path;
+}
+
+QString bpmGroup(int bpm)
+{
+    return bpm == 0 ? QStringLiteral("BPM1") : QStringLiteral("BPM2");
+}
+
+QString rocGroup(int bpm)
+{
+    return bpm == 0 ? QStringLiteral("ROCandROI") : QStringLiteral("ROCandROI2");
+}
+
+QString beamThresholdKey(int index)
+{
+    return index == 0 ? QStringLiteral("Beamline/BeamThreshold")
+                      : QStringLiteral("Beamline/BeamThreshold2");
+}
+
+// Every access opens the file afresh; the object writes pending changes when it goes.
+class Store : public QSettings
+{
+public:
+    Store() : QSettings(ConfigIni::filePath(), QSettings::IniFormat) {}
+};
+
+const char *const pidKeys[10] = {"Freq", "Kp",   "Ki",   "Kd",    "emin",
+                                 "Imax", "Omin", "Omax", "Ogain", "Offset"};
+
+void writePid(const QString &group, const double values[10])
+{
+    Store settings;
+    settings.beginGroup(group);
+    for (int i = 0; i < 10; ++i)
+        settings.setValue(QLatin1String(pidKeys[i]), QVariant(values[i]));
+    settings.endGroup();
+}
+
+void readPid(const QString &group, double *const outs[10])
+{
+    Store settings;
+    for (int i = 0; i < 10; ++i) {
+        const double value =
+            settings.value(group + QLatin1Char('/') + QLatin1String(pidKeys[i]), 0.0).toDouble();
+        if (outs[i])
+            *outs[i] = value;
+    }
+}
+
+void writeBpmInt(const char *key, int bpm, int value)
+{
+    Store settings;
+    settings.beginGroup(bpmGroup(bpm));
+    settings.setValue(QLatin1String(key), QVariant(value));
+    settings.endGroup();
+}
+
+void writeBpmDouble(const char *key, int bpm, double value)
+{
+    Store settings;
+    settings.beginGroup(bpmGroup(bpm));
+    settings.setValue(QLatin1String(key), QVariant(value));
+    settings.endGroup();
+}
+
+int readBpmInt(const char *key, int bpm)
+{
+    Store settings;
+    return settings.value(bpmGroup(bpm) + QLatin1Char('/') + QLatin1String(key), 0).toInt();
+}
+
+double readBpmDouble(const char *key, int bpm)
+{
+    Store settings;
+    return settings.value(bpmGroup(bpm) + QLatin1Char('/') + QLatin1String(key), 0.0).toDouble();
+}
+
+template <typename T>
+void setOut(T *out, T value)
+{
+    if (out)
+        *out = value;
+}
+
+} // namespace
+
+ConfigIni::ConfigIni() = default;
+
+QString ConfigIni::filePath()
+{
+    const QString &path = filePathOverride();
+    return path.isEmpty() ? defaultFilePath() : path;
+}
+
+void ConfigIni::setFilePathForTesting(const QString &path)
+{
+    filePathOverride() = path;
+}
+
+void ConfigIni::writeConfigOrient(int value, int bpm) { writeBpmInt("Orient", bpm, value); }
+int ConfigIni::readConfigOrient(int bpm) { return readBpmInt("Orient", bpm); }
+
+void ConfigIni::writeConfigScaleX(int bpm, double value) { writeBpmDouble("Scale_X", bpm, value); }
+double ConfigIni::readConfigScaleX(int bpm) { return readBpmDouble("Scale_X", bpm); }
+void ConfigIni::writeConfigScaleY(int bpm, double value) { writeBpmDouble("Scale_Y", bpm, value); }
+double ConfigIni::readConfigScaleY(int bpm) { return readBpmDouble("Scale_Y", bpm); }
+void ConfigIni::writeConfigOffsetX(int bpm, double value) { writeBpmDouble("Offset_X", bpm, value); }
+double ConfigIni::readConfigOffsetX(int bpm) { return readBpmDouble("Offset_X", bpm); }
+void ConfigIni::writeConfigOffsetY(int bpm, double value) { writeBpmDouble("Offset_Y", bpm, value); }
+double ConfigIni::readConfigOffsetY(int bpm) { return readBpmDouble("Offset_Y", bpm); }
+
+void ConfigIni::writeConfigCrossBar(int top, int right, int bottom, int left, int bpm)
+{
+    Store settings;
+    settings.beginGroup(bpmGroup(bpm));
+    settings.setValue(QStringLiteral("Top"), QVariant(top));
+    settings.setValue(QStringLiteral("Right"), QVariant(right));
+    settings.setValue(QStringLiteral("Bottom"), QVariant(bottom));
+    settings.setValue(QStringLiteral("Left"), QVariant(left));
+    settings.endGroup();
+}
+
+void ConfigIni::readConfigCrossBar(int *top, int *right, int *bottom, int *left, int bpm)
+{
+    Store settings;
+    const QString group = bpmGroup(bpm) + QLatin1Char('/');
+    setOut(top, settings.value(group + QStringLiteral("Top"), 0).toInt());
+    setOut(right, settings.value(group + QStringLiteral("Right"), 0).toInt());
+    setOut(bottom, settings.value(group + QStringLiteral("Bottom"), 0).toInt());
+    setOut(left, settings.value(group + QStringLiteral("Left"), 0).toInt());
+}
+
+void ConfigIni::writeConfigBeamThreshold(int index, double value)
+{
+    Store settings;
+    settings.setValue(beamThresholdKey(index), QVariant(value));
+}
+
+void ConfigIni::readConfigBeamThreshold(double *value, int index)
+{
+    Store settings;
+    setOut(value, settings.value(beamThresholdKey(index), 1e-9).toDouble());
+}
+
+void ConfigIni::writeConfigROCandROI(int bpm, double roiX, double roiY, double roiI0min,
+                                     double roiI0max, double rocPercent)
+{
+    Store settings;
+    settings.beginGroup(rocGroup(bpm));
+    settings.setValue(QStringLiteral("RoiX"), QVariant(roiX));
+    settings.setValue(QStringLiteral("RoiY"), QVariant(roiY));
+    settings.setValue(QStringLiteral("RoiI0min"), QVariant(roiI0min));
+    settings.setValue(QStringLiteral("RoiI0max"), QVariant(roiI0max));
+    settings.setValue(QStringLiteral("RocX"), QVariant(roiX * rocPercent / 100));
+    settings.setValue(QStringLiteral("RocY"), QVariant(roiY * rocPercent / 100));
+    settings.endGroup();
+}
+
+void ConfigIni::readConfigROCandROI(double *roiX, double *roiY, double *roiI0min, double *roiI0max,
+                                    double *rocPercent, int bpm)
+{
+    Store settings;
+    const QString group = rocGroup(bpm) + QLatin1Char('/');
+    const double x = settings.value(group + QStringLiteral("RoiX"), 0.0).toDouble();
+    setOut(roiX, x);
+    setOut(roiY, settings.value(group + QStringLiteral("RoiY"), 0.0).toDouble());
+    setOut(roiI0min, settings.value(group + QStringLiteral("RoiI0min"), 0.0).toDouble());
+    setOut(roiI0max, settings.value(group + QStringLiteral("RoiI0max"), 0.0).toDouble());
+    const double rocX = settings.value(group + QStringLiteral("RocX"), 0.0).toDouble();
+    // With RoiX 0 this is not finite; the callers get that value.
+    setOut(rocPercent, rocX / x * 100);
+}
+
+void ConfigIni::writeConfigROCenables(bool bpm1X, bool bpm1Y, bool bpm1BeamOff, bool bpm2X,
+                                      bool bpm2Y, bool bpm2BeamOff)
+{
+    Store settings;
+    settings.setValue(QStringLiteral("ROCandROI/RocXenable"), QVariant(bpm1X));
+    settings.setValue(QStringLiteral("ROCandROI/RocYenable"), QVariant(bpm1Y));
+    settings.setValue(QStringLiteral("ROCandROI/BeamOffEnable"), QVariant(bpm1BeamOff));
+    settings.setValue(QStringLiteral("ROCandROI2/RocXenable"), QVariant(bpm2X));
+    settings.setValue(QStringLiteral("ROCandROI2/RocYenable"), QVariant(bpm2Y));
+    settings.setValue(QStringLiteral("ROCandROI2/BeamOffEnable"), QVariant(bpm2BeamOff));
+}
+
+void ConfigIni::writeConfigBeamOffTh(int bpm, double value)
+{
+    Store settings;
+    settings.setValue(rocGroup(bpm) + QStringLiteral("/BeamOffTh"), QVariant(value));
+}
+
+void ConfigIni::readConfigBeamOffTh(double *value, int bpm)
+{
+    Store settings;
+    setOut(value, settings.value(rocGroup(bpm) + QStringLiteral("/BeamOffTh"), 0.0).toDouble());
+}
+
+void ConfigIni::writeConfigPIDX(double freq, double kp, double ki, double kd, double emin,
+                                double imax, double omin, double omax, double ogain, double offset)
+{
+    const double values[10] = {freq, kp, ki, kd, emin, imax, omin, omax, ogain, offset};
+    writePid(QStringLiteral("PID_X"), values);
+}
+
+void ConfigIni::readConfigPIDX(double *freq, double *kp, double *ki, double *kd, double *emin,
+                               double *imax, double *omin, double *omax, double *ogain,
+                               double *offset)
+{
+    double *const outs[10] = {freq, kp, ki, kd, emin, imax, omin, omax, ogain, offset};
+    readPid(QStringLiteral("PID_X"), outs);
+}
+
+void ConfigIni::writeConfigPIDY(double freq, double kp, double ki, double kd, double emin,
+                                double imax, double omin, double omax, double ogain, double offset)
+{
+    const double values[10] = {freq, kp, ki, kd, emin, imax, omin, omax, ogain, offset};
+    writePid(QStringLiteral("PID_Y"), values);
+}
+
+void ConfigIni::readConfigPIDY(double *freq, double *kp, double *ki, double *kd, double *emin,
+                               double *imax, double *omin, double *omax, double *ogain,
+                               double *offset)
+{
+    double *const outs[10] = {freq, kp, ki, kd, emin, imax, omin, omax, ogain, offset};
+    readPid(QStringLiteral("PID_Y"), outs);
+}
+
+void ConfigIni::writeConfigPIDI0(double freq, double kp, double ki, double kd, double emin,
+                                 double imax, double omin, double omax, double ogain,
+                                 double offset)
+{
+    const double values[10] = {freq, kp, ki, kd, emin, imax, omin, omax, ogain, offset};
+    writePid(QStringLiteral("PID_I0"), values);
+}
+
+void ConfigIni::readConfigPIDI0(double *freq, double *kp, double *ki, double *kd, double *emin,
+                                double *imax, double *omin, double *omax, double *ogain,
+                                double *offset)
+{
+    double *const outs[10] = {freq, kp, ki, kd, emin, imax, omin, omax, ogain, offset};
+    readPid(QStringLiteral("PID_I0"), outs);
+}
+
+void ConfigIni::writeConfigDACpos(int x, int y, int i0)
+{
+    Store settings;
+    settings.beginGroup(QStringLiteral("Beamline"));
+    settings.setValue(QStringLiteral("DAC_posX"), QVariant(x));
+    settings.setValue(QStringLiteral("DAC_posY"), QVariant(y));
+    settings.setValue(QStringLiteral("DAC_I0"), QVariant(i0));
+    settings.endGroup();
+}
+
+void ConfigIni::readConfigDACpos(int *x, int *y, int *i0)
+{
+    Store settings;
+    setOut(x, settings.value(QStringLiteral("Beamline/DAC_posX"), 0).toInt());
+    setOut(y, settings.value(QStringLiteral("Beamline/DAC_posY"), 1).toInt());
+    setOut(i0, settings.value(QStringLiteral("Beamline/DAC_I0"), 2).toInt());
+}
+
+void ConfigIni::readConfigPIDenable(int *x, int *y)
+{
+    Store settings;
+    setOut(x, settings.value(QStringLiteral("PID_X/enable"), 0).toInt());
+    setOut(y, settings.value(QStringLiteral("PID_Y/enable"), 0).toInt());
+}
+
+void ConfigIni::writeConfigBPMpos(int x, int y, int i0)
+{
+    Store settings;
+    settings.beginGroup(QStringLiteral("Beamline"));
+    settings.setValue(QStringLiteral("BPM_posX"), QVariant(x));
+    settings.setValue(QStringLiteral("BPM_posY"), QVariant(y));
+    settings.setValue(QStringLiteral("BPM_I0"), QVariant(i0));
+    settings.endGroup();
+}
+
+void ConfigIni::readConfigBPMpos(int *x, int *y, int *i0)
+{
+    Store settings;
+    setOut(x, settings.value(QStringLiteral("Beamline/BPM_posX"), 0).toInt());
+    setOut(y, settings.value(QStringLiteral("Beamline/BPM_posY"), 0).toInt());
+    setOut(i0, settings.value(QStringLiteral("Beamline/BPM_I0"), 0).toInt());
+}
+
+void ConfigIni::writeConfigIIR(const double aX[IirLength], const double bX[IirLength],
+                               const double aY[IirLength], const double bY[IirLength],
+                               const double aI0[IirLength], const double bI0[IirLength])
+{
+    Store settings;
+    writeConfigIIRgroup(settings, QStringLiteral("IIR_X"), aX, bX);
+    writeConfigIIRgroup(settings, QStringLiteral("IIR_Y"), aY, bY);
+    writeConfigIIRgroup(settings, QStringLiteral("IIR_I0"), aI0, bI0);
+}
+
+void ConfigIni::readConfigIIR(double aX[IirLength], double bX[IirLength], double aY[IirLength],
+                              double bY[IirLength], double aI0[IirLength], double bI0[IirLength])
+{
+    Store settings;
+    readConfigIIRgroup(settings, QStringLiteral("IIR_X"), aX, bX);
+    readConfigIIRgroup(settings, QStringLiteral("IIR_Y"), aY, bY);
+    readConfigIIRgroup(settings, QStringLiteral("IIR_I0"), aI0, bI0);
+}
+
+void ConfigIni::writeConfigConvX(int bpm, double value) { writeBpmDouble("Conv_X", bpm, value); }
+double ConfigIni::readConfigConvX(int bpm) { return readBpmDouble("Conv_X", bpm); }
+void ConfigIni::writeConfigConvY(int bpm, double value) { writeBpmDouble("Conv_Y", bpm, value); }
+double ConfigIni::readConfigConvY(int bpm) { return readBpmDouble("Conv_Y", bpm); }
+void ConfigIni::writeConfigDistanceX(int bpm, double value)
+{
+    writeBpmDouble("Distance_X", bpm, value);
+}
+double ConfigIni::readConfigDistanceX(int bpm) { return readBpmDouble("Distance_X", bpm); }
+void ConfigIni::writeConfigDistanceY(int bpm, double value)
+{
+    writeBpmDouble("Distance_Y", bpm, value);
+}
+double ConfigIni::readConfigDistanceY(int bpm) { return readBpmDouble("Distance_Y", bpm); }
+
+void ConfigIni::writeConfigEncType(int value, int bpm) { writeBpmInt("EncType", bpm, value); }
+int ConfigIni::readConfigEncType(int bpm) { return readBpmInt("EncType", bpm); }
+void ConfigIni::writeConfigEncIncrement(int value, int bpm)
+{
+    writeBpmInt("EncIncrement", bpm, value);
+}
+int ConfigIni::readConfigEncIncrement(int bpm) { return readBpmInt("EncIncrement", bpm); }
+void ConfigIni::writeConfigEncMath(int value, int bpm) { writeBpmInt("EncMath", bpm, value); }
+int ConfigIni::readConfigEncMath(int bpm) { return readBpmInt("EncMath", bpm); }
+void ConfigIni::writeConfigEncX(int value, int bpm) { writeBpmInt("Enc_X", bpm, value); }
+int ConfigIni::readConfigEncX(int bpm) { return readBpmInt("Enc_X", bpm); }
+void ConfigIni::writeConfigEncY(int value, int bpm) { writeBpmInt("Enc_Y", bpm, value); }
+int ConfigIni::readConfigEncY(int bpm) { return readBpmInt("Enc_Y", bpm); }
+
+// The arrays are opened with beginReadArray for writing too: no size entry goes into
+// the file, and a read always takes IirLength elements whatever the file holds.
+void ConfigIni::writeConfigIIRgroup(QSettings &settings, const QString &group,
+                                    const double a[IirLength], const double b[IirLength])
+{
+    settings.beginGroup(group);
+    settings.beginReadArray(QStringLiteral("a"));
+    for (int i = 0; i < IirLength; ++i) {
+        settings.setArrayIndex(i);
+        settings.setValue(QStringLiteral("val"), QVariant(a[i]));
+    }
+    settings.endArray();
+    settings.beginReadArray(QStringLiteral("b"));
+    for (int i = 0; i < IirLength; ++i) {
+        settings.setArrayIndex(i);
+        settings.setValue(QStringLiteral("val"), QVariant(b[i]));
+    }
+    settings.endArray();
+    settings.endGroup();
+}
+
+void ConfigIni::readConfigIIRgroup(QSettings &settings, const QString &group, double a[IirLength],
+                                   double b[IirLength])
+{
+    settings.beginGroup(group);
+    settings.beginReadArray(QStringLiteral("a"));
+    for (int i = 0; i < IirLength; ++i) {
+        settings.setArrayIndex(i);
+        a[i] = settings.value(QStringLiteral("val"), 0.0).toDouble();
+    }
+    settings.endArray();
+    settings.beginReadArray(QStringLiteral("b"));
+    for (int i = 0; i < IirLength; ++i) {
+        settings.setArrayIndex(i);
+        b[i] = settings.value(QStringLiteral("val"), 0.0).toDouble();
+    }
+    settings.endArray();
+    settings.endGroup();
+}
+
+void ConfigIni::removeConfigIIR()
+{
+    Store settings;
+    for (const char *group : {"IIR_X", "IIR_Y", "IIR_I0"}) {
+        settings.beginGroup(QLatin1String(group));
+        settings.remove(QString());   // the empty key: the whole group
+        settings.endGroup();
+    }
+}
+
+bool ConfigIni::hasConfigIIR()
+{
+    Store settings;
+    return settings.childGroups().contains(QStringLiteral("IIR_X"), Qt::CaseSensitive);
+}
