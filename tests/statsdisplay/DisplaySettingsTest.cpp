@@ -1,0 +1,248 @@
+// The display settings dialog: the 5000 Hz cap, the buffer sizes, OK / Apply /
+// Cancel, and the pause box acting at once.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "AcquisitionSettings.h"
+#include "DialogAnswerer.h"
+#include "MailboxComm.h"
+#include "NivraLibrary.h"
+#include "NivraSim.h"
+#include "Updater.h"
+#include "WindowDisplaySettings.h"
+
+namespace {
+
+template <typename T>
+T *child(QWidget *parent, const char *name)
+{
+    T *w = parent->findChild<T *>(QString::fromLatin1(name));
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+}
+
+class DisplaySettingsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        nivraSimReset(1);
+        nivraSimUseManualClock(1);
+        savedMailbox = mailboxComm;
+        savedUpdater = updater;
+        savedFreq = SAMP_FREQ;
+        savedBuffer = DISP_BUF_SIZE;
+        mailbox = std::make_unique<MailboxComm>();
+        engine = std::make_unique<Updater>();
+        mailboxComm = mailbox.get();
+        updater = engine.get();
+        SAMP_FREQ = 1000;
+        DISP_BUF_SIZE = 14336 * 256;
+    }
+
+    void TearDown() override
+    {
+        dialog.reset();
+        mailboxComm = savedMailbox;
+        updater = savedUpdater;
+        SAMP_FREQ = savedFreq;
+        DISP_BUF_SIZE = savedBuffer;
+        engine.reset();
+        mailbox.reset();
+    }
+
+    void open()
+    {
+        if (!dialog)
+            dialog = std::make_unique<WindowDisplaySettings>();
+        dialog->showWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+        freqBox = child<QDoubleSpinBox>(dialog.get(), "dispFreqBox");
+        bufferBox = child<QComboBox>(dialog.get(), "bufferSamplesComboBox");
+        pauseBox = child<QCheckBox>(dialog.get(), "pauseCheckBox");
+    }
+
+    void typeFrequency(const QString &text)
+    {
+        freqBox->setFocus();
+        QTest::keyClick(freqBox, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(freqBox, text);
+    }
+
+    void chooseBuffer(const QString &text)
+    {
+        const int index = bufferBox->findText(text);
+        ASSERT_GE(index, 0);
+        bufferBox->setFocus();
+        QTest::keyClick(bufferBox, Qt::Key_Home);
+        for (int i = 0; i < index; ++i)
+            QTest::keyClick(bufferBox, Qt::Key_Down);
+        ASSERT_EQ(bufferBox->currentText(), text);
+    }
+
+    void press(QDialogButtonBox::StandardButton which)
+    {
+        auto *box = child<QDialogButtonBox>(dialog.get(), "buttonBox");
+        QTest::mouseClick(box->button(which), Qt::LeftButton);
+    }
+
+    void pressApply() { QTest::mouseClick(child<QPushButton>(dialog.get(), "pushButtonApply"), Qt::LeftButton); }
+
+    // The rate and mode the controller was last given.
+    int deviceRate()
+    {
+        int rate = -1;
+        std::uint8_t mode = 0xFF;
+        EXPECT_GE(getDisplayFreq(&rate, &mode), 0);
+        EXPECT_EQ(mode, 0);
+        return rate;
+    }
+
+    std::unique_ptr<MailboxComm> mailbox;
+    std::unique_ptr<Updater> engine;
+    std::unique_ptr<WindowDisplaySettings> dialog;
+    DialogAnswerer answerer;
+    QDoubleSpinBox *freqBox = nullptr;
+    QComboBox *bufferBox = nullptr;
+    QCheckBox *pauseBox = nullptr;
+    MailboxComm *savedMailbox = nullptr;
+    Updater *savedUpdater = nullptr;
+    int savedFreq = 0;
+    int savedBuffer = 0;
+};
+
+TEST_F(DisplaySettingsTest, FirstOpenShowsTheSettingsInForce)
+{
+    open();
+    EXPECT_EQ(freqBox->text(), "1000 Hz");
+    EXPECT_EQ(bufferBox->currentText(), "14336");
+    EXPECT_FALSE(pauseBox->isChecked());
+    EXPECT_FALSE(child<QCheckBox>(dialog.get(), "enableFilterCheckBox")->isVisible());
+    EXPECT_EQ(dialog->windowTitle(), "Display Settings");
+    EXPECT_EQ(nivraSimCallCount("setDisplayFreq"), 0) << "opening sends nothing";
+
+    // A buffer size that is not one of the items leaves the selection alone.
+    dialog->hide();
+    DISP_BUF_SIZE = 3000 * 256;
+    open();
+    EXPECT_EQ(bufferBox->currentText(), "14336");
+}
+
+TEST_F(DisplaySettingsTest, RateIsCappedAt5000AndAlwaysSent)
+{
+    open();
+    struct Case { const char *typed; int stored; const char *shown; };
+    const Case cases[] = {
+        {"12000", 5000, "5000 Hz"},
+        {"5000", 5000, "5000 Hz"},
+        {"4999", 4999, "4999 Hz"},
+        {"0", 0, "0 Hz"},   // accepted and sent as it is
+    };
+    for (const Case &c : cases) {
+        typeFrequency(QString::fromLatin1(c.typed));
+        const int before = nivraSimCallCount("setDisplayFreq");
+        pressApply();
+        EXPECT_EQ(int(SAMP_FREQ), c.stored) << c.typed;
+        EXPECT_EQ(freqBox->text(), c.shown) << c.typed;
+        EXPECT_EQ(nivraSimCallCount("setDisplayFreq"), before + 1) << c.typed;
+        EXPECT_EQ(deviceRate(), c.stored) << c.typed;
+        EXPECT_TRUE(dialog->isVisible()) << "Apply keeps the dialog open";
+    }
+
+    // Sent again on an Apply that changes nothing.
+    const int before = nivraSimCallCount("setDisplayFreq");
+    pressApply();
+    EXPECT_EQ(nivraSimCallCount("setDisplayFreq"), before + 1);
+}
+
+TEST_F(DisplaySettingsTest, RateAboveTheFieldRangeAfterAStepResponse)
+{
+    open();
+    dialog->hide();
+    SAMP_FREQ = 50000;
+    open();
+    EXPECT_EQ(freqBox->text(), "20000 Hz");
+    pressApply();
+    EXPECT_EQ(int(SAMP_FREQ), 5000);
+    EXPECT_EQ(deviceRate(), 5000);
+}
+
+TEST_F(DisplaySettingsTest, ConstructionCapsTheRateWithoutSending)
+{
+    SAMP_FREQ = 50000;
+    dialog = std::make_unique<WindowDisplaySettings>();
+    EXPECT_EQ(int(SAMP_FREQ), 5000);
+    EXPECT_EQ(nivraSimCallCount("setDisplayFreq"), 0);
+}
+
+TEST_F(DisplaySettingsTest, OkAppliesAndClosesCancelOnlyCloses)
+{
+    open();
+    typeFrequency(QStringLiteral("2500"));
+    chooseBuffer(QStringLiteral("8192"));
+    press(QDialogButtonBox::Ok);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(int(SAMP_FREQ), 2500);
+    EXPECT_EQ(DISP_BUF_SIZE, 2097152);
+    EXPECT_EQ(deviceRate(), 2500);
+
+    // Cancel after editing: nothing applied, nothing sent, the pause stays.
+    open();
+    EXPECT_EQ(bufferBox->currentText(), "8192");
+    typeFrequency(QStringLiteral("300"));
+    chooseBuffer(QStringLiteral("1024"));
+    QTest::mouseClick(pauseBox, Qt::LeftButton);
+    ASSERT_TRUE(updater->paused);
+    const int sent = nivraSimCallCount("setDisplayFreq");
+    press(QDialogButtonBox::Cancel);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(int(SAMP_FREQ), 2500);
+    EXPECT_EQ(DISP_BUF_SIZE, 2097152);
+    EXPECT_EQ(nivraSimCallCount("setDisplayFreq"), sent);
+    EXPECT_TRUE(updater->paused);
+
+    // Reopened, the dialog shows the settings in force, not the abandoned edits.
+    open();
+    EXPECT_EQ(freqBox->text(), "2500 Hz");
+    EXPECT_EQ(bufferBox->currentText(), "8192");
+    EXPECT_TRUE(pauseBox->isChecked());
+
+    // Each buffer size in records of 256 bytes.
+    for (const char *samples : {"1024", "2048", "4096", "8192", "14336"}) {
+        chooseBuffer(QString::fromLatin1(samples));
+        pressApply();
+        EXPECT_EQ(DISP_BUF_SIZE, QByteArray(samples).toInt() * 256) << samples;
+    }
+}
+
+TEST_F(DisplaySettingsTest, PauseActsAtOnce)
+{
+    open();
+    QSignalSpy replots(engine.get(), &Updater::replotGraphs);
+
+    // Ticked: the very next cycle refills nothing, with no OK or Apply.
+    QTest::mouseClick(pauseBox, Qt::LeftButton);
+    EXPECT_TRUE(updater->paused);
+    engine->updateGraphs();
+    EXPECT_EQ(replots.count(), 0);
+    EXPECT_EQ(nivraSimCallCount("getBuffer"), 0);
+
+    // Unticked: the next cycle runs again.
+    QTest::mouseClick(pauseBox, Qt::LeftButton);
+    EXPECT_FALSE(updater->paused);
+    engine->updateGraphs();
+    EXPECT_EQ(replots.count(), 1);
+    EXPECT_EQ(answerer.count(), 0);
+}
+
+} // namespace
