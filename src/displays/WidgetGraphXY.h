@@ -1,0 +1,59 @@
+#pragma once
+// Beam position of one BPM as a cloud of points (horizontal against vertical, in
+// micrometres), with the region of interest and the ROC rectangle of that BPM and a
+// marker at the setpoint of the feedback loops it feeds. An operator of level 1 or
+// 2 who has pressed "Target Enable" sets a new setpoint by clicking into the ROI.
+
+#include <QWidget>
+
+#include "GraphLook.h"
+
+namespace Ui {
+class WidgetGraphXY;
+}
+
+class QCPItemRect;
+class QMouseEvent;
+class QResizeEvent;
+
+class WidgetGraphXY : public QWidget
+{
+    Q_OBJECT
+public:
+    // index 0 for BPM1, any other value for BPM2.
+    WidgetGraphXY(int index, QWidget *parent);
+    ~WidgetGraphXY() override;
+
+    // The container of the position cloud.
+    GraphContainer graphData() const;
+
+    // Rectangles centred on the origin with these half-widths; shown, not redrawn.
+    void drawROI(double roiX, double roiY);
+    void drawROC(double rocX, double rocY);
+    // The ROC as a fraction of the ROI.
+    void drawROIandROC(double roiX, double roiY, double rocFraction);
+
+signals:
+    // A click was handled (a setpoint may have been set).
+    void XYchanged();
+
+public slots:
+    void replot();
+    // Reads the setpoints and the PID configuration and redraws the setpoint marker.
+    void updateGraphXY();
+    // Ranges 1 % beyond the ROC rectangle; shows at the next redraw.
+    void resetZoom();
+    void graphClicked(QMouseEvent *event);
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void refuseSetpoint();
+
+    int m_index;
+    Ui::WidgetGraphXY *ui;
+    GraphContainer m_data;
+    QCPItemRect *m_roi = nullptr;
+    QCPItemRect *m_roc = nullptr;
+};
