@@ -1,0 +1,101 @@
+#include "HeartBeat.h"
+#include "ui_HeartBeat.h"
+
+#include <QStyle>
+#include <QTimer>
+
+#include "AcquisitionSettings.h"
+#include "MailboxComm.h"
+#include "NivraLibrary.h"
+
+HeartBeat::HeartBeat(QWidget *parent) : QWidget(parent), ui(new Ui::HeartBeat)
+{
+    ui->setupUi(this);
+
+    ui->buttonFdbk->setCheckable(true);
+    ui->buttonFdbk->setIconSize(QSize(24, 24));
+    ui->buttonFdbk->setText(QStringLiteral("Enable Feedback"));
+    ui->buttonFdbk->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
+
+    ui->heartbeatLed->setShape(QLed::Rounded);
+
+    connect(ui->buttonFdbk, &QPushButton::toggled, this, &HeartBeat::fdbkStatusChanged);
+    connect(ui->resetPIDbutton, &QPushButton::released, this,
+            &HeartBeat::resetPIDControllerPressed);
+
+    auto *timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, &HeartBeat::refreshFields);
+    timer->start(1000);
+
+    checkUserLevel();
+    refreshFields();
+}
+
+HeartBeat::~HeartBeat()
+{
+    delete ui;
+}
+
+void HeartBeat::checkUserLevel()
+{
+    userLevel = getLockStatus();
+    if (userLevel == 0)
+        setDisabled(true);
+    else if (userLevel == 1 || userLevel == 2)
+        setEnabled(true);
+    emit userLevelChanged(userLevel);
+}
+
+void HeartBeat::updateHeartbeat(PID_Status_Type PID_Status)
+{
+    switch (PID_Status) {
+    case PID_FEEDBACK_OFF:
+        ui->heartbeatLed->setOffColor(QLed::Grey);
+        ui->heartbeatLabel->setText(QStringLiteral("Feedback OFF"));
+        break;
+    case PID_FAULT_OUT_OF_ROC:
+        ui->heartbeatLed->setOffColor(QLed::Red);
+        ui->heartbeatLabel->setText(QStringLiteral("FAULT: Out of ROC"));
+        break;
+    case PID_BEAM_OFF:
+        ui->heartbeatLed->setOffColor(QLed::Purple);
+        ui->heartbeatLabel->setText(QStringLiteral("Beam OFF"));
+        break;
+    case PID_FEEDBACK_ON:
+        ui->heartbeatLed->setOffColor(QLed::Green);
+        ui->heartbeatLabel->setText(QStringLiteral("Feedback ON"));
+        break;
+    default:
+        // A failed status read (negative) or an unknown word keeps the last display.
+        break;
+    }
+}
+
+void HeartBeat::updateFeedbackButton()
+{
+    if (mailboxComm->pidStatus != 0) {
+        ui->buttonFdbk->setText(QStringLiteral("Disable Feedback"));
+        ui->buttonFdbk->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
+    } else {
+        ui->buttonFdbk->setText(QStringLiteral("Enable Feedback"));
+        ui->buttonFdbk->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
+    }
+}
+
+void HeartBeat::fdbkStatusChanged()
+{
+    feedbackWanted = !feedbackWanted;
+    mailboxComm->setFBenable(feedbackWanted ? 1 : 0);
+}
+
+void HeartBeat::refreshFields()
+{
+    updateHeartbeat(static_cast<PID_Status_Type>(static_cast<int>(mailboxComm->pidStatus)));
+    updateFeedbackButton();
+    checkUserLevel();
+}
+
+void HeartBeat::resetPIDControllerPressed()
+{
+    mailboxComm->setCtrlReset();
+}

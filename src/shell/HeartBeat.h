@@ -1,0 +1,40 @@
+#pragma once
+// Status panel at the top of the "Control" dock: every second it shows the PID state
+// as an LED and a text, labels the feedback button by that state and polls the user
+// level from the controller, enabling or disabling itself and announcing the level.
+
+#include <QWidget>
+
+#include "DeviceRecords.h"
+
+namespace Ui {
+class HeartBeat;
+}
+
+class HeartBeat : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit HeartBeat(QWidget *parent = nullptr);
+    ~HeartBeat() override;
+
+    // Text and icon of the feedback button from the last polled PID status.
+    void updateFeedbackButton();
+
+    // The feedback state last sent with the feedback button.
+    bool feedbackWanted = false;
+
+signals:
+    void userLevelChanged(int userLevel);
+
+public slots:
+    void checkUserLevel();
+    void updateHeartbeat(PID_Status_Type PID_Status);
+    void fdbkStatusChanged();
+    void refreshFields();
+    void resetPIDControllerPressed();
+
+private:
+    Ui::HeartBeat *ui;
+};
