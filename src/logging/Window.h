@@ -27,6 +27,7 @@ public:
 
     bool isPaused() const { return m_paused; }
     LogWindowModel &model() { return m_model; }
+    const LogWindowModel &model() const { return m_model; }
     WindowLogFilterProxyModel *proxyModel() const { return m_proxy; }
 
 public slots:
