@@ -9,9 +9,9 @@
 #include <QSharedPointer>
 #include <QString>
 
-class QCustomPlot;
+#include <qcustomplot.h>
+
 class QLabel;
-class QCPGraphDataContainer;
 
 using GraphContainer = QSharedPointer<QCPGraphDataContainer>;
 

@@ -9,6 +9,7 @@
 #include <qcustomplot.h>
 
 #include "AcquisitionSettings.h"
+#include "NivraLibrary.h"
 #include "Updater.h"
 #include "ui_WidgetGraphFFT.h"
 
