@@ -82,38 +82,18 @@ protected:
     }
 };
 
-TEST_F(WidgetGraphFFTTest, FormAndStartState)
+TEST_F(WidgetGraphFFTTest, StartsOnLogAxes)
 {
     auto w = make();
     EXPECT_EQ(child<QCheckBox>(w.get(), "CheckCh1")->text(), "BPM1");
     EXPECT_EQ(child<QCheckBox>(w.get(), "CheckCh2")->text(), "BPM2");
-    auto items = [](QComboBox *box) {
-        QStringList list;
-        for (int i = 0; i < box->count(); ++i)
-            list << box->itemText(i);
-        return list;
-    };
-    EXPECT_EQ(items(child<QComboBox>(w.get(), "comboBoxGraph")), QStringList({"FFT", "CSP"}));
-    EXPECT_EQ(items(child<QComboBox>(w.get(), "selectorComboBox")),
-              QStringList({"Enc 1", "Enc 2", "PosX", "PosY"}));
-    EXPECT_EQ(items(child<QComboBox>(w.get(), "fFTLengthComboBox")),
-              QStringList({"64", "128", "256", "512", "1024", "2048", "8192"}));
-    EXPECT_EQ(child<QComboBox>(w.get(), "fFTLengthComboBox")->currentText(), "8192");
-    EXPECT_EQ(items(child<QComboBox>(w.get(), "xAxisComboBox")), QStringList({"Log", "Lin"}));
-    EXPECT_FALSE(child<QCheckBox>(w.get(), "removeDCCheckBox")->isChecked());
-    EXPECT_TRUE(child<QLineEdit>(w.get(), "lineEditCursorX")->text().isEmpty());
-
     QCustomPlot *plot = plotOf(w.get());
     EXPECT_EQ(plot->xAxis->range(), QCPRange(10, 1000));
     EXPECT_EQ(plot->yAxis->range(), QCPRange(1e-12, 1000));
-    EXPECT_TRUE(plot->xAxis->grid()->subGridVisible());
-    EXPECT_TRUE(plot->yAxis->grid()->subGridVisible());
     for (auto [axis, ticks] : {std::pair{plot->xAxis, 4}, std::pair{plot->yAxis, 6}}) {
         EXPECT_EQ(axis->scaleType(), QCPAxis::stLogarithmic);
         auto log = qSharedPointerDynamicCast<QCPAxisTickerLog>(axis->ticker());
         ASSERT_TRUE(log);
-        EXPECT_DOUBLE_EQ(log->logBase(), 10);
-        EXPECT_EQ(log->subTickCount(), 8);
         EXPECT_EQ(log->tickCount(), ticks);
     }
 }
@@ -165,21 +145,6 @@ TEST_F(WidgetGraphFFTTest, ControlsSendTheEngineSettings)
     setChecked(child<QCheckBox>(w.get(), "removeDCCheckBox"), false);
     chooseItem(graph, 0);   // "FFT"
     expectEngineUses(w.get(), 128, 0, false, 0);
-}
-
-TEST_F(WidgetGraphFFTTest, SelectorAndLengthTables)
-{
-    EXPECT_EQ(WidgetGraphFFT::selectorWord(0), 24);
-    EXPECT_EQ(WidgetGraphFFT::selectorWord(1), 25);
-    EXPECT_EQ(WidgetGraphFFT::selectorWord(2), 0);
-    EXPECT_EQ(WidgetGraphFFT::selectorWord(3), 1);
-    EXPECT_EQ(WidgetGraphFFT::selectorWord(4), 0);
-    EXPECT_EQ(WidgetGraphFFT::selectorWord(-1), 0);
-    const int lengths[] = {64, 128, 256, 512, 1024, 2048, 8192};
-    for (int i = 0; i < 7; ++i)
-        EXPECT_EQ(WidgetGraphFFT::fftLength(i), lengths[i]);
-    EXPECT_EQ(WidgetGraphFFT::fftLength(7), 64);
-    EXPECT_EQ(WidgetGraphFFT::fftLength(-1), 64);
 }
 
 TEST_F(WidgetGraphFFTTest, CurrentMetersPresentAtStartTickTheBoxes)
