@@ -90,8 +90,10 @@ extern "C" {
 // Back to the start state (defaults, no faults, empty call log) with a new seed.
 void nivraSimReset(std::uint64_t seed);
 
-// With the manual clock on, simulated time moves only through nivraSimAdvance,
-// which makes every stream fully reproducible; off (the default) follows the wall clock.
+// With the manual clock on, simulated time moves only through nivraSimAdvance (and
+// through display-node reads that wait), which makes every stream fully
+// reproducible; off (the default) follows the wall clock, and nivraSimAdvance
+// makes it jump ahead.
 void nivraSimUseManualClock(int on);
 void nivraSimAdvance(double seconds);
 // Simulated seconds since the last reset.
