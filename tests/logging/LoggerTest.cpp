@@ -5,12 +5,14 @@
 #include "LoggingTestSupport.h"
 
 #include <QMetaType>
+#include <QRandomGenerator>
 #include <QSemaphore>
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <ctime>
 #include <map>
 #include <thread>
 
@@ -133,6 +135,40 @@ TEST(LogMessageFormat, LineHoldsLevelLocalTimeAndMessage)
     EXPECT_TRUE(empty.formatted().isEmpty());
     EXPECT_FALSE(empty.time().isValid());
     EXPECT_EQ(empty.level(), TraceLevel);
+}
+
+TEST(LogMessageFormat, TimeTextMatchesQtsLocalTimeAcrossZonesAndYears)
+{
+    const QByteArray savedTz = qgetenv("TZ");
+    const bool hadTz = qEnvironmentVariableIsSet("TZ");
+    QRandomGenerator random(7);
+    for (const char *zone : {"", "Europe/Prague", "America/Sao_Paulo", "Asia/Kolkata", "Pacific/Chatham"}) {
+        if (*zone)
+            qputenv("TZ", zone);
+        else if (hadTz)
+            qputenv("TZ", savedTz);
+        else
+            qunsetenv("TZ");
+        tzset();
+        if (QByteArray(zone) == "Asia/Kolkata") {
+            const LogMessage epoch(QString(), QDateTime::fromMSecsSinceEpoch(0, Qt::UTC), InfoLevel);
+            EXPECT_EQ(epoch.formatted(), QStringLiteral("INFO  1970-01-01T05:30:00.000 "));
+        }
+        for (int i = 0; i < 2000; ++i) {
+            // 1950 to 2100, millisecond resolution, pre-1970 included.
+            const qint64 ms = -631152000000LL + qint64(random.bounded(4733510400.0) * 1000.0);
+            const QDateTime utc = QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC);
+            const QString expected = utc.toLocalTime().toString(QStringLiteral("yyyy-MM-dd'T'hh:mm:ss.zzz"));
+            const LogMessage m(QStringLiteral("x"), utc, DebugLevel);
+            ASSERT_EQ(m.formatted(), QStringLiteral("DEBUG ") + expected + QStringLiteral(" x"))
+                << zone << " " << ms;
+        }
+    }
+    if (hadTz)
+        qputenv("TZ", savedTz);
+    else
+        qunsetenv("TZ");
+    tzset();
 }
 
 TEST(LogMessageFormat, RegisteredForQueuedConnections)
