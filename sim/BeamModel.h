@@ -31,6 +31,7 @@ struct ControllerSettings {
     bool feedbackOn = false;
     double setpoint[3] = {0.0, 0.0, 0.0};
     int windowAvg[3] = {5, 5, 5};
+    bool windowAvgSet[3] = {false, false, false};
     std::uint8_t outputMux = 1;
     int bpmSelector[3] = {0, 0, 0};
     std::uint8_t pidOutSel[3] = {0, 1, 2};
@@ -81,7 +82,8 @@ public:
     void enableGenerator(bool on);
     void setFeedback(bool on);
     void controllerReset();
-    void setPidBaseClock(double hz) { baseClock_ = hz; }
+    // Loops whose window average the host never set keep running at 1 kHz.
+    void setPidBaseClock(double hz);
     void setBpmPresent(int bpm, bool present) { bpmPresent_[bpm] = present; }
     bool bpmPresent(int bpm) const { return bpmPresent_[bpm]; }
     void setBeamOn(bool on) { beamOn_ = on; }
@@ -117,6 +119,7 @@ private:
     void pidTick(int loop);
     void supervise();
     double rocking() const;
+    double rockingCached();
     bool regulated(int loop) const;
     double noiseSigma() const;
 
@@ -155,6 +158,10 @@ private:
     double posSum_[2][2] = {};
     double dac_[4] = {};
     double genSin_ = 0.0, genCos_ = 1.0;
+
+    double rockKey_[3] = {1e300, 1e300, 1e300};
+    double rockValue_ = 0.0;
+    bool active_[3] = {}; // loop regulated with the feedback on, fixed per record
 
     // Feedback state.
     double baseClock_ = 100000.0;

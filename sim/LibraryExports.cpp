@@ -136,6 +136,7 @@ NIVRA_EXPORT int setWindAvg(int axis, int window)
             if (!isLoop(axis) || window < 1)
                 return -1;
             settings(sim).windowAvg[axis] = window;
+            settings(sim).windowAvgSet[axis] = true;
             return 0;
         },
         [&](TraceLine &t, bool) { t.arg(axis).arg(window); });

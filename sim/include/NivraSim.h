@@ -21,8 +21,9 @@
 //   Controller: display 1000 Hz mode 0, feedback off, output mux 1, PID
 //   configuration 1 (X and Y), BPM selectors 0 0 0, PID outputs on DAC 0 1 2,
 //   setpoints 0, PID parameters Kp 0.3 Ki 0.1 Kd 0.01 e min 0 I max 100 O min -12
-//   O max 12 O gain 1, window averages base clock / 1000 (5 with an encoder box,
-//   whose base clock is 5000 Hz, else 100 at 100 kHz), ROC checks off.
+//   O max 12 O gain 1, ROC checks off. The PID base clock is 5000 Hz while an
+//   encoder box is plugged, else 100 kHz; a loop runs every window-average base
+//   clock periods, and until setWindAvg sets its window it runs at 1 kHz.
 //   Version words: timestamp 1718033400, software bytes 2 7 1 5, PID bytes 1 6 8 3.
 //
 // The beam

@@ -390,3 +390,23 @@ TEST_F(PhysicsTest, SameSeedSameStream)
     EXPECT_EQ(std::memcmp(a.data(), b.data(), a.size() * sizeof(DisplayRecord)), 0);
     EXPECT_NE(std::memcmp(a.data(), c.data(), a.size() * sizeof(DisplayRecord)), 0);
 }
+
+TEST_F(PhysicsTest, DefaultLoopRateFollowsTheBaseClockUntilSet)
+{
+    EXPECT_EQ(nivraSimSetting("windowAvg", 0), 5); // encoder boxes: 5000 Hz base clock
+    nivraSimSetTovash(0, 0);
+    nivraSimSetTovash(1, 0);
+    EXPECT_EQ(nivraSimSetting("windowAvg", 0), 100); // 100 kHz base clock, still 1 kHz
+    ASSERT_EQ(setWindAvg(1, 7), 0);
+    nivraSimSetTovash(0, 1);
+    EXPECT_EQ(nivraSimSetting("windowAvg", 0), 5);
+    EXPECT_EQ(nivraSimSetting("windowAvg", 1), 7); // the host's choice stays
+    nivraSimSetTovash(0, 0);
+
+    // The default parameters regulate at the plain modules' clock as well.
+    setFBenable(1);
+    nivraSimAdvance(2.0);
+    const auto on = newest(1000);
+    EXPECT_NEAR(mean(on, 0), 0.0, 0.1);
+    EXPECT_LT(stddev(on, 0), 0.6);
+}
