@@ -145,7 +145,10 @@ float FloatFFT::magnitude(int k) const
     const float b = im[k];
     const float p = re[mirror];
     const float q = im[mirror];
-    const float X = a * (s + 0.5f) + 0.5f * c * b + (0.5f - s) * p + 0.5f * c * q;
-    const float Y = 0.5f * c * p + b * (s + 0.5f) - 0.5f * c * a - (0.5f - s) * q;
+    // Even half (Z[k] + conj Z[N-k]) / 2 plus the twiddled odd half
+    // (c + i s)(Z[k] - conj Z[N-k]) / 2i: the sine, like the cosine, carries the 1/2.
+    const float hs = 0.5f * s;
+    const float X = a * (hs + 0.5f) + 0.5f * c * b + (0.5f - hs) * p + 0.5f * c * q;
+    const float Y = 0.5f * c * p + b * (hs + 0.5f) - 0.5f * c * a - (0.5f - hs) * q;
     return std::sqrt(X * X + Y * Y);
 }

@@ -101,7 +101,7 @@ TEST(FloatFFT, MatchesFftwOnRandomData)
             EXPECT_NEAR(fft.imag()[k], Z[k].imag(), tol) << "bin " << k;
         }
 
-        // Bins 1 .. N-1 of the real signal do not see the two means that were removed.
+        // Bins 1 .. N-1 of the 2N-sample real signal do not see the two means removed.
         std::vector<double> x(signal.begin(), signal.end());
         std::vector<std::complex<double>> X(N + 1);
         plan = fftw_plan_dft_r2c_1d(2 * N, x.data(), reinterpret_cast<fftw_complex *>(X.data()),

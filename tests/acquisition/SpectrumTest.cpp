@@ -80,9 +80,11 @@ TEST_F(Spectrum, SineLandsInItsBinWithItsAmplitude)
         ASSERT_EQ(p.keys.size(), size_t(N / 2 + 1));
         EXPECT_DOUBLE_EQ(p.keys[k0], k0 * f / N);
         EXPECT_NEAR(p.values[k0], c.expected, 1e-9 * c.expected);
-        for (int i = 0; i <= N / 2; ++i)
-            if (i != k0)
+        for (int i = 0; i <= N / 2; ++i) {
+            if (i != k0) {
                 EXPECT_NEAR(p.values[i], 0.0, 1e-9 * c.expected) << "bin " << i;
+            }
+        }
     }
 }
 

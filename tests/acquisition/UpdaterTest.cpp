@@ -264,9 +264,11 @@ TEST_F(UpdaterCycle, SetGraphDataIgnoresBadKindsAndIndices)
     EXPECT_EQ(scatter->size(), 1000);
     EXPECT_TRUE(graphs[GraphXYBpm2][0]->isEmpty());
     for (int kind = 3; kind < GraphDataKindCount; ++kind)
-        for (int index = 0; index < graphIndexCount(kind); ++index)
-            if (!(kind == GraphAngleY && index == 1))
+        for (int index = 0; index < graphIndexCount(kind); ++index) {
+            if (!(kind == GraphAngleY && index == 1)) {
                 EXPECT_EQ(graphs[kind][index]->size(), 14336) << kind << " " << index;
+            }
+        }
 }
 
 TEST_F(UpdaterCycle, SpectrumSettingsTakeEffectOnTheNextCycle)
