@@ -1,5 +1,7 @@
 // LED indicator: which shape and colour combinations have a picture, and repaints.
 #include <QImage>
+
+#include <functional>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -114,8 +116,7 @@ TEST(QLed, EverySetterRepaintsEvenWithTheSameValue)
     auto repaintsAfter = [&](const std::function<void()> &change) {
         const int before = led.paints;
         change();
-        QTRY_VERIFY_WITH_TIMEOUT(led.paints > before, 1000);
-        return led.paints > before;
+        return QTest::qWaitFor([&] { return led.paints > before; }, 1000);
     };
     EXPECT_TRUE(repaintsAfter([&] { led.setValue(true); }));
     EXPECT_TRUE(repaintsAfter([&] { led.setValue(true); }));

@@ -1,0 +1,425 @@
+#include "MainWindow.h"
+#include "ui_MainWindow.h"
+
+#include <QCoreApplication>
+#include <QDockWidget>
+#include <QHBoxLayout>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <QtGlobal>
+
+#include "AcquisitionSettings.h"
+#include "BuildNumber.h"
+#include "DialogLogin.h"
+#include "GraphDataKind.h"
+#include "HeartBeat.h"
+#include "MailboxComm.h"
+#include "NivraLibrary.h"
+#include "Updater.h"
+#include "WidgetFeedbackControl.h"
+#include "WidgetGraphCurrents.h"
+#include "WidgetGraphFFT.h"
+#include "WidgetGraphPos.h"
+#include "WidgetGraphRad.h"
+#include "WidgetGraphXY.h"
+#include "WidgetStats.h"
+#include "WindowDisplaySettings.h"
+#include "about.h"
+
+namespace {
+
+// Encoder boxes reported by the controller; a failed query leaves both at 0.
+void readEncoderBoxes(int &bpm1, int &bpm2)
+{
+    bpm1 = 0;
+    bpm2 = 0;
+    getTovashes(&bpm1, &bpm2);
+}
+
+void reportMissing(const QString &what)
+{
+    qCritical("%s", qPrintable(what));
+}
+
+} // namespace
+
+MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_logWindow(nullptr), ui(new Ui::MainWindow)
+{
+    ui->setupUi(this);
+    // Without a central widget the docks fill the whole window.
+    ui->centralWidget->deleteLater();
+
+    setWindowTitle(QStringLiteral("NIVRA-ENC Local User Interface v") + BuildNumber::versionText());
+
+    createChildren();
+    fillDocks();
+    connectSignals();
+    registerGraphs();
+
+    // Bring the feedback widgets up to the controller's state.
+    feedbackControl->confChanged(mailboxComm->getPIDconf());
+    feedbackControl->updateXYfields();
+    heartBeat->updateHeartbeat(static_cast<PID_Status_Type>(static_cast<int>(mailboxComm->pidStatus)));
+
+    // The device link's first reports may have come before these connections existed:
+    // ask for the module count again, which applies the encoder-box rule at once.
+    mailboxComm->announceDeviceCount();
+
+    // The level the status panel read while it was being built.
+    handleUserLevelChange(userLevel);
+}
+
+MainWindow::~MainWindow()
+{
+    delete ui;
+}
+
+void MainWindow::createChildren()
+{
+    graphXY1 = new WidgetGraphXY(0, this);
+    graphXY1->setObjectName(QStringLiteral("graphXY1"));
+    graphXY2 = new WidgetGraphXY(1, this);
+    graphXY2->setObjectName(QStringLiteral("graphXY2"));
+    graphFFT = new WidgetGraphFFT(this, 2);
+    graphFFT->setObjectName(QStringLiteral("graphFFT"));
+
+    feedbackControl = new WidgetFeedbackControl(this);
+    stats = new WidgetStats(this);
+    heartBeat = new HeartBeat(this);
+
+    graphCurrents1 = new WidgetGraphCurrents(this, 2);
+    graphCurrents1->setObjectName(QStringLiteral("graphCurrents1"));
+    graphCurrents2 = new WidgetGraphCurrents(this, 2);
+    graphCurrents2->setObjectName(QStringLiteral("graphCurrents2"));
+    graphDAC = new WidgetGraphCurrents(this, 4);
+    graphDAC->setObjectName(QStringLiteral("graphDAC"));
+
+    dockXY = new QDockWidget(QStringLiteral("Graph XY"), this);
+    dockXY->setObjectName(QStringLiteral("dockGraphXY"));
+    xyContainer = new QWidget();
+    xyLayout = new QHBoxLayout();
+    controlContainer = new QWidget();
+    controlTabs = new QTabWidget(this);
+    controlLayout = new QVBoxLayout();
+    addDockWidget(Qt::LeftDockWidgetArea, dockXY);
+
+    dockFFT = new QDockWidget(QStringLiteral("Graph FFT"), this);
+    dockFFT->setObjectName(QStringLiteral("dockGraphFFT"));
+    addDockWidget(Qt::LeftDockWidgetArea, dockFFT);
+    dockControl = new QDockWidget(QStringLiteral("Control"), this);
+    dockControl->setObjectName(QStringLiteral("dockControl"));
+    addDockWidget(Qt::RightDockWidgetArea, dockControl);
+
+    dockEncoder1 = new QDockWidget(QStringLiteral("Graph Encoder Counts BPM1"), this);
+    dockEncoder1->setObjectName(QStringLiteral("dockGraphEncoderCountsBPM1"));
+    dockEncoder1->hide();
+    dockEncoder2 = new QDockWidget(QStringLiteral("Graph Encoder Counts BPM2"), this);
+    dockEncoder2->setObjectName(QStringLiteral("dockGraphEncoderCountsBPM2"));
+    dockEncoder2->hide();
+
+    graphPosX = new WidgetGraphPos(this, 0, 2);
+    graphPosX->setObjectName(QStringLiteral("graphPosX"));
+    graphPosY = new WidgetGraphPos(this, 1, 2);
+    graphPosY->setObjectName(QStringLiteral("graphPosY"));
+    graphRadX = new WidgetGraphRad(this, 0, 2);
+    graphRadX->setObjectName(QStringLiteral("graphRadX"));
+    graphRadY = new WidgetGraphRad(this, 1, 2);
+    graphRadY->setObjectName(QStringLiteral("graphRadY"));
+
+    displaySettings = new WindowDisplaySettings(this);
+}
+
+void MainWindow::fillDocks()
+{
+    xyLayout->addWidget(graphXY1);
+    xyLayout->addWidget(graphXY2);
+    xyContainer->setLayout(xyLayout);
+    dockXY->setWidget(xyContainer);
+    dockXY->show();
+
+    dockFFT->setWidget(graphFFT);
+
+    dockXY->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    dockFFT->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    // Fixed from the form's height, before the window is maximised.
+    dockFFT->setMaximumHeight((3 * height()) / 4);
+
+    controlTabs->addTab(feedbackControl, QStringLiteral("Feedback"));
+    controlTabs->addTab(stats, QStringLiteral("Stats"));
+
+    controlLayout->addWidget(heartBeat);
+    controlLayout->addWidget(controlTabs);
+    controlContainer->setLayout(controlLayout);
+    dockControl->setWidget(controlContainer);
+    dockControl->setFixedWidth(340);
+
+    // The XY graphs follow the encoder boxes from the start; the rest waits for the
+    // full rule once everything is wired.
+    int bpm1 = 0;
+    int bpm2 = 0;
+    readEncoderBoxes(bpm1, bpm2);
+    const bool both = bpm1 == 1 && bpm2 == 1;
+    const bool only1 = bpm1 == 1 && bpm2 == 0;
+    const bool only2 = bpm1 == 0 && bpm2 == 1;
+    graphXY1->setVisible(both || only1);
+    graphXY2->setVisible(both || only2);
+}
+
+void MainWindow::connectSignals()
+{
+    connect(ui->action_Exit, &QAction::triggered, this, &MainWindow::Exit);
+    connect(ui->action_Display_Settings, &QAction::triggered, this, &MainWindow::showDispSettings);
+    connect(ui->action_Login, &QAction::triggered, this, &MainWindow::showLoginDialog);
+    connect(ui->action_Log, &QAction::triggered, this, &MainWindow::showLogWindow);
+    connect(ui->action_About, &QAction::triggered, this, &MainWindow::showAboutDialog);
+
+    // Emitted on the device-link thread: reaches these queued, on this thread.
+    connect(mailboxComm, &MailboxComm::nrTovashesChanged, this, &MainWindow::nr_tovashes_changed);
+    connect(mailboxComm, &MailboxComm::nrTovashesChanged, stats, &WidgetStats::nr_tovashes_changed);
+}
+
+void MainWindow::connectUserLevelSignals()
+{
+    if (dialogLogin) {
+        connect(dialogLogin, &DialogLogin::userLevelChanged, feedbackControl,
+                &WidgetFeedbackControl::checkUserLevel);
+        connect(dialogLogin, &DialogLogin::userLevelChanged, this, &MainWindow::handleUserLevelChange);
+    }
+    connect(heartBeat, &HeartBeat::userLevelChanged, feedbackControl,
+            &WidgetFeedbackControl::checkUserLevel);
+    connect(heartBeat, &HeartBeat::userLevelChanged, this, &MainWindow::handleUserLevelChange);
+}
+
+// --- Graph wiring ---
+
+template <typename Graph>
+bool MainWindow::registerContainers(Graph *graph, int kind, int count, const QString &namePrefix)
+{
+    QList<GraphContainer> containers;
+    for (int i = 0; i < count; ++i) {
+        GraphContainer container = graph->graphData(i);
+        if (!container) {
+            reportMissing(namePrefix + QString::number(i) + QStringLiteral(" data container is null!"));
+            return false;
+        }
+        containers.append(container);
+    }
+    for (int i = 0; i < count; ++i)
+        updater->setGraphData(kind, i, containers.at(i));
+    connect(updater, &Updater::replotGraphs, graph, &Graph::replot);
+    return true;
+}
+
+void MainWindow::placeGraphDock(QDockWidget *dock, QWidget *graph)
+{
+    dock->setWidget(graph);
+    addDockWidget(Qt::BottomDockWidgetArea, dock);
+    tabifyDockWidget(dockFFT, dock);
+}
+
+QDockWidget *MainWindow::newGraphDock(const QString &title, QWidget *graph)
+{
+    auto *dock = new QDockWidget(title, this);
+    dock->setObjectName(QStringLiteral("dock") + QString(title).remove(QLatin1Char(' ')));
+    placeGraphDock(dock, graph);
+    return dock;
+}
+
+void MainWindow::registerGraphs()
+{
+    registerXYGraphs();
+    registerSpectrumGraph();
+    registerEncoderGraphs();
+    registerDACGraph();
+    registerPositionGraph(graphPosX, GraphPositionX, "graphPosX", QStringLiteral("Graph Position X"),
+                          {QStringLiteral("X (BPM1)"), QStringLiteral("X (BPM2)")});
+    registerPositionGraph(graphPosY, GraphPositionY, "graphPosY", QStringLiteral("Graph Position Y"),
+                          {QStringLiteral("Y (BPM1)"), QStringLiteral("Y (BPM2)")});
+    registerAngleGraph(graphRadX, GraphAngleX, "graphRadX", QStringLiteral("Graph Angle X"),
+                       {QStringLiteral("X (BPM1)"), QStringLiteral("X (BPM2)")});
+    registerAngleGraph(graphRadY, GraphAngleY, "graphRadY", QStringLiteral("Graph Angle Y"),
+                       {QStringLiteral("Y (BPM1)"), QStringLiteral("Y (BPM2)")});
+}
+
+void MainWindow::registerXYGraphs()
+{
+    if (!graphXY1) {
+        reportMissing(QStringLiteral("graphXY1 pointer is null!"));
+        return;
+    }
+    const GraphContainer container1 = graphXY1->graphData();
+    if (!container1) {
+        reportMissing(QStringLiteral("graphXY1 data container is null!"));
+        return;
+    }
+    graphXY1->resetZoom();
+    if (!updater) {
+        reportMissing(QStringLiteral("Updater pointer is null!"));
+        return;
+    }
+
+    auto wireXY = [this](WidgetGraphXY *graph) {
+        connect(updater, &Updater::replotGraphs, graph, &WidgetGraphXY::replot);
+        connect(feedbackControl, &WidgetFeedbackControl::somethingChanged, graph,
+                &WidgetGraphXY::updateGraphXY);
+        connect(graph, &WidgetGraphXY::XYchanged, feedbackControl,
+                &WidgetFeedbackControl::updateXYfields);
+        connect(feedbackControl, &WidgetFeedbackControl::BPMselectorChanged, graph,
+                &WidgetGraphXY::updateGraphXY);
+    };
+
+    updater->setGraphData(GraphXYBpm1, 0, container1);
+    wireXY(graphXY1);
+
+    const GraphContainer container2 = graphXY2 ? graphXY2->graphData() : GraphContainer();
+    if (!container2) {
+        reportMissing(QStringLiteral("graphXY2 data container is null!"));
+        return;
+    }
+    graphXY2->resetZoom();
+    updater->setGraphData(GraphXYBpm2, 0, container2);
+    wireXY(graphXY2);
+}
+
+void MainWindow::registerSpectrumGraph()
+{
+    if (!graphFFT) {
+        reportMissing(QStringLiteral("graphFFT pointer is null!"));
+        return;
+    }
+    if (!registerContainers(graphFFT, GraphSpectrum, 2, QStringLiteral("graphFFT")))
+        return;
+    graphFFT->setLabels(QStringLiteral("Frequency [Hz]"), QString(),
+                        {QStringLiteral("BPM1"), QStringLiteral("BPM2")});
+}
+
+void MainWindow::registerEncoderGraphs()
+{
+    WidgetGraphCurrents *graphs[2] = {graphCurrents1, graphCurrents2};
+    QDockWidget *docks[2] = {dockEncoder1, dockEncoder2};
+    for (int n = 0; n < 2; ++n) {
+        const QString name = QStringLiteral("graphCurrents") + QString::number(n + 1);
+        placeGraphDock(docks[n], graphs[n]);
+        if (!graphs[n]) {
+            reportMissing(name + QStringLiteral(" pointer is null!"));
+            return;   // a missing BPM1 graph ends the BPM2 part too
+        }
+        if (!registerContainers(graphs[n], GraphEncoderBpm1 + n, 2, name + QStringLiteral("_")))
+            continue;
+        graphs[n]->setLabels(QStringLiteral("Time [s]"), QStringLiteral("Counts"),
+                             {QStringLiteral("Enc1"), QStringLiteral("Enc2")});
+        graphs[n]->setValueAxisFormat(QStringLiteral("f"), 0);
+        graphs[n]->setChannelTexts(QStringLiteral("Enc 1"), QStringLiteral("Enc 2"), QString(),
+                                   QString());
+        graphs[n]->setChannelsHidden(false, false, true, true);
+    }
+}
+
+void MainWindow::registerDACGraph()
+{
+    newGraphDock(QStringLiteral("Graph DAC"), graphDAC);
+    if (!graphDAC) {
+        reportMissing(QStringLiteral("graphDAC pointer is null!"));
+        return;
+    }
+    if (!registerContainers(graphDAC, GraphDacOutput, 4, QStringLiteral("graphDAC_")))
+        return;
+    graphDAC->setLabels(QStringLiteral("Time [s]"), QStringLiteral("Voltage [V]"),
+                        {QStringLiteral("DAC Ch1"), QStringLiteral("DAC Ch2"),
+                         QStringLiteral("DAC Ch3"), QStringLiteral("DAC Ch4")});
+}
+
+void MainWindow::registerPositionGraph(WidgetGraphPos *graph, int kind, const char *name,
+                                       const QString &dockTitle, const QStringList &names)
+{
+    const QString graphName = QString::fromLatin1(name);
+    newGraphDock(dockTitle, graph);
+    if (!graph) {
+        reportMissing(graphName + QStringLiteral(" pointer is null!"));
+        return;
+    }
+    if (!registerContainers(graph, kind, 2, graphName + QStringLiteral("_")))
+        return;
+    graph->setLabels(QStringLiteral("Time [s]"), QStringLiteral("Position [um]"), names);
+    graph->chEnablesChanged();
+}
+
+void MainWindow::registerAngleGraph(WidgetGraphRad *graph, int kind, const char *name,
+                                    const QString &dockTitle, const QStringList &names)
+{
+    newGraphDock(dockTitle, graph);
+    if (!registerContainers(graph, kind, 2, QString::fromLatin1(name) + QStringLiteral("_")))
+        return;
+    graph->setLabels(QStringLiteral("Time [s]"), QStringLiteral("Angle [urad]"), names);
+    graph->chEnablesChanged();
+}
+
+// --- Slots ---
+
+void MainWindow::nr_tovashes_changed(int)
+{
+    int bpm1 = 0;
+    int bpm2 = 0;
+    readEncoderBoxes(bpm1, bpm2);
+
+    bool hide1 = true;
+    bool hide2 = true;
+    if (bpm1 == 1 && bpm2 == 1) {
+        hide1 = false;
+        hide2 = false;
+    } else if (bpm1 == 1 && bpm2 == 0) {
+        hide1 = false;
+    } else if (bpm1 == 0 && bpm2 == 1) {
+        hide2 = false;
+    }
+    graphXY1->setVisible(!hide1);
+    graphXY2->setVisible(!hide2);
+    // With no encoder box at all the BPM1 encoder dock stays in view (empty).
+    const bool none = hide1 && hide2;
+    dockEncoder1->setVisible(!hide1 || none);
+    dockEncoder2->setVisible(!hide2);
+
+    graphFFT->setChannelsHidden(hide1, hide2);
+    graphPosX->setChannelsHidden(hide1, hide2);
+    graphPosY->setChannelsHidden(hide1, hide2);
+    graphRadX->setChannelsHidden(hide1, hide2);
+    graphRadY->setChannelsHidden(hide1, hide2);
+}
+
+void MainWindow::showLoginDialog()
+{
+    if (!dialogLogin)
+        return;
+    dialogLogin->clearFields();
+    dialogLogin->showLevel();
+    dialogLogin->show();
+}
+
+void MainWindow::showAboutDialog()
+{
+    // A new box each time; closing only hides it, and it lives as long as this window.
+    auto *box = new about(this);
+    box->show();
+}
+
+void MainWindow::Exit()
+{
+    QCoreApplication::exit(0);
+}
+
+void MainWindow::showDispSettings()
+{
+    displaySettings->showWindow();
+}
+
+void MainWindow::handleUserLevelChange(int user_level)
+{
+    m_levelGate.apply(user_level);
+}
+
+void MainWindow::showLogWindow()
+{
+    m_logWindow.show();
+    m_logWindow.raise();
+    m_logWindow.activateWindow();
+}

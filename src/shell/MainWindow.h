@@ -1,0 +1,110 @@
+#pragma once
+// The application's main window: every live graph in its dock, the "Control" dock
+// with the status panel and the control tabs, the menus that open the tool windows,
+// and the wiring between the panels, the device link, the login dialog and the
+// acquisition engine. Per-BPM displays follow the encoder boxes present; the tool
+// actions follow the user level.
+
+#include <QMainWindow>
+
+#include "GraphLook.h"
+#include "UserLevelGate.h"
+#include "Window.h"
+
+class QDockWidget;
+class QHBoxLayout;
+class QTabWidget;
+class QVBoxLayout;
+class HeartBeat;
+class WidgetFeedbackControl;
+class WidgetGraphCurrents;
+class WidgetGraphFFT;
+class WidgetGraphPos;
+class WidgetGraphRad;
+class WidgetGraphXY;
+class WidgetStats;
+class WindowDisplaySettings;
+
+namespace Ui {
+class MainWindow;
+}
+
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // Connects the login dialog's and the status panel's userLevelChanged to every
+    // panel that gates its controls by level. Called once, by the login dialog.
+    Q_INVOKABLE void connectUserLevelSignals();
+
+    // The log window, fed by start-up's functor destination.
+    Logging::Window *logWindow() { return &m_logWindow; }
+
+    // Tool windows of later menus register their actions here to be gated by level.
+    UserLevelGate &userLevelGate() { return m_levelGate; }
+
+public slots:
+    void nr_tovashes_changed(int count);
+    void showLoginDialog();
+    void showAboutDialog();
+    void Exit();
+    void showDispSettings();
+    void handleUserLevelChange(int user_level);
+    void showLogWindow();
+
+private:
+    void createChildren();
+    void fillDocks();
+    void connectSignals();
+    void registerGraphs();
+    void registerXYGraphs();
+    void registerSpectrumGraph();
+    void registerEncoderGraphs();
+    void registerDACGraph();
+    void registerPositionGraph(WidgetGraphPos *graph, int kind, const char *name,
+                               const QString &dockTitle, const QStringList &names);
+    void registerAngleGraph(WidgetGraphRad *graph, int kind, const char *name,
+                            const QString &dockTitle, const QStringList &names);
+    // Puts `graph` into `dock`, adds the dock to the bottom area and joins it to the
+    // tab group of "Graph FFT".
+    void placeGraphDock(QDockWidget *dock, QWidget *graph);
+    QDockWidget *newGraphDock(const QString &title, QWidget *graph);
+    // Hands every container of the kind to the engine, or none when one is missing.
+    template <typename Graph>
+    bool registerContainers(Graph *graph, int kind, int count, const QString &namePrefix);
+
+    Logging::Window m_logWindow;
+    Ui::MainWindow *ui;
+
+    WidgetGraphXY *graphXY1 = nullptr;
+    WidgetGraphXY *graphXY2 = nullptr;
+    WidgetGraphFFT *graphFFT = nullptr;
+    WidgetFeedbackControl *feedbackControl = nullptr;
+    WidgetStats *stats = nullptr;
+    HeartBeat *heartBeat = nullptr;
+    WidgetGraphCurrents *graphCurrents1 = nullptr;
+    WidgetGraphCurrents *graphCurrents2 = nullptr;
+    WidgetGraphCurrents *graphDAC = nullptr;
+    WidgetGraphPos *graphPosX = nullptr;
+    WidgetGraphPos *graphPosY = nullptr;
+    WidgetGraphRad *graphRadX = nullptr;
+    WidgetGraphRad *graphRadY = nullptr;
+    WindowDisplaySettings *displaySettings = nullptr;
+
+    QDockWidget *dockXY = nullptr;
+    QWidget *xyContainer = nullptr;
+    QHBoxLayout *xyLayout = nullptr;
+    QTabWidget *controlTabs = nullptr;
+    QWidget *controlContainer = nullptr;
+    QVBoxLayout *controlLayout = nullptr;
+    QDockWidget *dockFFT = nullptr;
+    QDockWidget *dockControl = nullptr;
+    QDockWidget *dockEncoder1 = nullptr;
+    QDockWidget *dockEncoder2 = nullptr;
+
+    UserLevelGate m_levelGate;
+};

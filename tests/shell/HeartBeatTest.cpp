@@ -1,0 +1,183 @@
+// Status panel: PID state shown by LED colour and text, the feedback button's text
+// and toggling, the controller reset, and the user-level poll.
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "AcquisitionSettings.h"
+#include "HeartBeat.h"
+#include "MailboxComm.h"
+#include "NivraLibrary.h"
+#include "NivraSim.h"
+#include "QLed.h"
+#include "SimLog.h"
+
+namespace {
+
+class HeartBeatTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        nivraSimReset(7);
+        link = std::make_unique<MailboxComm>();
+        mailboxComm = link.get();
+        userLevel = 0;
+    }
+    void TearDown() override
+    {
+        mailboxComm = nullptr;
+        nivraSimClearFaults();
+    }
+
+    static QLed *led(HeartBeat &panel) { return panel.findChild<QLed *>(QStringLiteral("heartbeatLed")); }
+    static QLabel *text(HeartBeat &panel) { return panel.findChild<QLabel *>(QStringLiteral("heartbeatLabel")); }
+    static QPushButton *button(HeartBeat &panel, const char *name)
+    {
+        return panel.findChild<QPushButton *>(QString::fromLatin1(name));
+    }
+    static void logIn(const char *user, const char *password)
+    {
+        char u[32] = {};
+        char p[32] = {};
+        qstrncpy(u, user, sizeof u);
+        qstrncpy(p, password, sizeof p);
+        getLock(u, p);
+    }
+
+    std::unique_ptr<MailboxComm> link;
+};
+
+} // namespace
+
+TEST_F(HeartBeatTest, StatusWordSetsLedColourTextAndButton)
+{
+    HeartBeat panel;
+    ASSERT_NE(led(panel), nullptr);
+    EXPECT_EQ(led(panel)->shape(), QLed::Rounded);
+    EXPECT_FALSE(led(panel)->value());
+
+    const struct {
+        int status;
+        QLed::ledColor color;
+        const char *text;
+        const char *button;
+    } states[] = {{0, QLed::Grey, "Feedback OFF", "Enable Feedback"},
+                  {1, QLed::Red, "FAULT: Out of ROC", "Disable Feedback"},
+                  {2, QLed::Purple, "Beam OFF", "Disable Feedback"},
+                  {3, QLed::Green, "Feedback ON", "Disable Feedback"}};
+    for (const auto &s : states) {
+        mailboxComm->pidStatus = s.status;
+        panel.refreshFields();
+        EXPECT_EQ(led(panel)->offColor(), s.color) << s.status;
+        EXPECT_EQ(text(panel)->text(), QString::fromLatin1(s.text)) << s.status;
+        EXPECT_EQ(button(panel, "buttonFdbk")->text(), QString::fromLatin1(s.button)) << s.status;
+        EXPECT_FALSE(led(panel)->value());
+    }
+
+    // An unknown word or a failed read keeps LED and text, and labels the button
+    // "Disable Feedback".
+    for (int status : {7, -1}) {
+        mailboxComm->pidStatus = 2;
+        panel.refreshFields();
+        mailboxComm->pidStatus = status;
+        panel.refreshFields();
+        EXPECT_EQ(led(panel)->offColor(), QLed::Purple) << status;
+        EXPECT_EQ(text(panel)->text(), QStringLiteral("Beam OFF")) << status;
+        EXPECT_EQ(button(panel, "buttonFdbk")->text(), QStringLiteral("Disable Feedback")) << status;
+    }
+
+    // The direct call used by the main window.
+    panel.updateHeartbeat(PID_FEEDBACK_ON);
+    EXPECT_EQ(led(panel)->offColor(), QLed::Green);
+    EXPECT_EQ(text(panel)->text(), QStringLiteral("Feedback ON"));
+}
+
+TEST_F(HeartBeatTest, FeedbackButtonSendsOneThenZeroAndResetSendsReset)
+{
+    logIn("user", "user");
+    HeartBeat panel;
+    ASSERT_TRUE(panel.isEnabled());
+    QPushButton *feedback = button(panel, "buttonFdbk");
+    ASSERT_TRUE(feedback->isCheckable());
+    EXPECT_EQ(feedback->iconSize(), QSize(24, 24));
+    EXPECT_FALSE(feedback->icon().isNull());
+    EXPECT_EQ(button(panel, "resetPIDbutton")->text(), QStringLiteral("Reset Controller"));
+
+    // Feedback already on at start: the button reads "Disable Feedback" but is not held
+    // down, so the first press still switches it on.
+    mailboxComm->pidStatus = 3;
+    panel.refreshFields();
+    EXPECT_EQ(feedback->text(), QStringLiteral("Disable Feedback"));
+    EXPECT_FALSE(feedback->isChecked());
+
+    nivraSimClearCallLog();
+    QTest::mouseClick(feedback, Qt::LeftButton);
+    EXPECT_TRUE(feedback->isChecked());
+    EXPECT_TRUE(panel.feedbackWanted);
+    QTest::mouseClick(feedback, Qt::LeftButton);
+    EXPECT_FALSE(feedback->isChecked());
+    EXPECT_FALSE(panel.feedbackWanted);
+    const QStringList calls = simCalls(QStringLiteral("setFBenable"));
+    ASSERT_EQ(calls.size(), 2);
+    EXPECT_TRUE(calls[0].startsWith(QStringLiteral("setFBenable(1)")));
+    EXPECT_TRUE(calls[1].startsWith(QStringLiteral("setFBenable(0)")));
+
+    // The result of the call is not looked at: a failing controller still toggles.
+    nivraSimFailCall("setFBenable", -3);
+    QTest::mouseClick(feedback, Qt::LeftButton);
+    EXPECT_TRUE(panel.feedbackWanted);
+    nivraSimFailCall("setFBenable", 0);
+
+    nivraSimClearCallLog();
+    QTest::mouseClick(button(panel, "resetPIDbutton"), Qt::LeftButton);
+    EXPECT_EQ(simCalls(QStringLiteral("setCtrlReset")).size(), 1);
+}
+
+TEST_F(HeartBeatTest, LevelPollEnablesDisablesAndAnnounces)
+{
+    // Level 0 at start: the whole panel, both buttons with it, is disabled while the
+    // status display goes on.
+    HeartBeat panel;
+    EXPECT_EQ(userLevel, 0);
+    EXPECT_FALSE(panel.isEnabled());
+    EXPECT_FALSE(button(panel, "buttonFdbk")->isEnabled());
+    EXPECT_FALSE(button(panel, "resetPIDbutton")->isEnabled());
+    mailboxComm->pidStatus = 2;
+    panel.refreshFields();
+    EXPECT_EQ(text(panel)->text(), QStringLiteral("Beam OFF"));
+
+    QSignalSpy spy(&panel, &HeartBeat::userLevelChanged);
+    logIn("admin", "admin");
+    panel.checkUserLevel();
+    EXPECT_EQ(userLevel, 2);
+    EXPECT_TRUE(panel.isEnabled());
+    ASSERT_EQ(spy.count(), 1);
+    EXPECT_EQ(spy.at(0).at(0).toInt(), 2);
+
+    // A failed poll stores and announces its negative result and leaves the panel as it is.
+    nivraSimFailCall("getLockStatus", -5);
+    panel.checkUserLevel();
+    EXPECT_EQ(userLevel, -5);
+    EXPECT_TRUE(panel.isEnabled());
+    ASSERT_EQ(spy.count(), 2);
+    EXPECT_EQ(spy.at(1).at(0).toInt(), -5);
+    nivraSimFailCall("getLockStatus", 0);
+
+    logIn("cruise", "");
+    panel.checkUserLevel();
+    EXPECT_EQ(userLevel, 0);
+    EXPECT_FALSE(panel.isEnabled());
+
+    // The poll runs on its own once a second, whether the level changed or not, and
+    // brings the panel back as soon as a level of 1 is granted.
+    logIn("user", "user");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return spy.count() >= 4; }, 2500));
+    EXPECT_EQ(spy.last().at(0).toInt(), 1);
+    EXPECT_TRUE(panel.isEnabled());
+}

@@ -1,0 +1,371 @@
+// Main window: title, menus and docks, the encoder-box rule, the user-level rule,
+// the windows created per selection, and the graph registrations with the engine.
+#include <QAction>
+#include <QCheckBox>
+#include <QDockWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "AcquisitionSettings.h"
+#include "ConfigIni.h"
+#include "DialogAnswerer.h"
+#include "DialogLogin.h"
+#include "HeartBeat.h"
+#include "MailboxComm.h"
+#include "MainWindow.h"
+#include "NivraLibrary.h"
+#include "NivraSim.h"
+#include "Updater.h"
+#include "WidgetFeedbackControl.h"
+#include "WidgetGraphCurrents.h"
+#include "WidgetGraphFFT.h"
+#include "WidgetGraphPos.h"
+#include "WidgetGraphRad.h"
+#include "WidgetGraphXY.h"
+#include "WindowDisplaySettings.h"
+#include "about.h"
+
+namespace {
+
+class MainWindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        nivraSimReset(3);
+        ASSERT_TRUE(dir.isValid());
+        ConfigIni::setFilePathForTesting(dir.filePath(QStringLiteral("config.ini")));
+        config = std::make_unique<ConfigIni>();
+        configIni = config.get();
+        link = std::make_unique<MailboxComm>();
+        mailboxComm = link.get();
+        engine = std::make_unique<Updater>();
+        updater = engine.get();
+        dialogLogin = nullptr;
+        userLevel = 0;
+    }
+    void TearDown() override
+    {
+        dialogLogin = nullptr;
+        updater = nullptr;
+        mailboxComm = nullptr;
+        configIni = nullptr;
+        ConfigIni::setFilePathForTesting(QString());
+        nivraSimClearFaults();
+    }
+
+    static QDockWidget *dock(MainWindow &w, const QString &title)
+    {
+        for (QDockWidget *d : w.findChildren<QDockWidget *>())
+            if (d->windowTitle() == title)
+                return d;
+        return nullptr;
+    }
+    template <typename T>
+    static T *child(MainWindow &w, const char *name)
+    {
+        return w.findChild<T *>(QString::fromLatin1(name));
+    }
+    static bool checkHidden(QWidget *graph, const char *box)
+    {
+        auto *check = graph->findChild<QCheckBox *>(QString::fromLatin1(box));
+        EXPECT_NE(check, nullptr) << box;
+        return check ? check->isHidden() : false;
+    }
+    static void logIn(const char *user, const char *password)
+    {
+        char u[32] = {};
+        char p[32] = {};
+        qstrncpy(u, user, sizeof u);
+        qstrncpy(p, password, sizeof p);
+        getLock(u, p);
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<ConfigIni> config;
+    std::unique_ptr<MailboxComm> link;
+    std::unique_ptr<Updater> engine;
+};
+
+} // namespace
+
+TEST_F(MainWindowTest, TitleMenusAndDocks)
+{
+    DialogAnswerer answerer;
+    MainWindow w;
+    EXPECT_EQ(answerer.count(), 0) << "the build-number resource opens";
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("NIVRA-ENC Local User Interface v2.0.0"));
+    EXPECT_EQ(w.objectName(), QStringLiteral("MainWindow"));
+
+    // Menus and their actions, in order.
+    const QList<QAction *> menus = w.menuBar()->actions();
+    ASSERT_EQ(menus.size(), 3);
+    const struct {
+        const char *object;
+        const char *title;
+        QStringList actions;
+        QStringList texts;
+    } expected[] = {
+        {"menu_FIle", "&File", {"action_Exit"}, {"&Exit"}},
+        {"menu_Tools", "&Settings", {"action_Display_Settings", "action_Login"}, {"&Display Settings", "&Login"}},
+        {"menu_Help", "&Help", {"action_Log", "action_About"}, {"&Log", "&About"}},
+    };
+    for (int m = 0; m < 3; ++m) {
+        QMenu *menu = menus[m]->menu();
+        ASSERT_NE(menu, nullptr);
+        EXPECT_EQ(menu->objectName(), QString::fromLatin1(expected[m].object));
+        EXPECT_EQ(menu->title(), QString::fromLatin1(expected[m].title));
+        const QList<QAction *> actions = menu->actions();
+        ASSERT_EQ(actions.size(), expected[m].actions.size()) << expected[m].object;
+        for (int a = 0; a < actions.size(); ++a) {
+            EXPECT_EQ(actions[a]->objectName(), expected[m].actions[a]);
+            EXPECT_EQ(actions[a]->text(), expected[m].texts[a]);
+            EXPECT_TRUE(actions[a]->shortcut().isEmpty());
+        }
+    }
+
+    // Docks: graph XY left, the spectrum with every other graph dock in its tab group,
+    // the control dock on the right with the status panel above the tabs.
+    QDockWidget *xy = dock(w, QStringLiteral("Graph XY"));
+    QDockWidget *fft = dock(w, QStringLiteral("Graph FFT"));
+    QDockWidget *control = dock(w, QStringLiteral("Control"));
+    ASSERT_TRUE(xy && fft && control);
+    EXPECT_EQ(w.dockWidgetArea(xy), Qt::LeftDockWidgetArea);
+    EXPECT_EQ(w.dockWidgetArea(control), Qt::RightDockWidgetArea);
+    EXPECT_EQ(fft->maximumHeight(), 396);
+    EXPECT_EQ(control->minimumWidth(), 340);
+    EXPECT_EQ(control->maximumWidth(), 340);
+    EXPECT_EQ(fft->widget(), child<WidgetGraphFFT>(w, "graphFFT"));
+
+    const QStringList tabbed{"Graph Encoder Counts BPM1", "Graph Encoder Counts BPM2", "Graph DAC",
+                             "Graph Position X",          "Graph Position Y",          "Graph Angle X",
+                             "Graph Angle Y"};
+    const QList<QDockWidget *> group = w.tabifiedDockWidgets(fft);
+    for (const QString &title : tabbed) {
+        QDockWidget *d = dock(w, title);
+        ASSERT_NE(d, nullptr) << title.toStdString();
+        EXPECT_TRUE(group.contains(d)) << title.toStdString();
+        EXPECT_NE(d->widget(), nullptr) << title.toStdString();
+    }
+
+    auto *tabs = control->widget()->findChild<QTabWidget *>();
+    ASSERT_NE(tabs, nullptr);
+    ASSERT_EQ(tabs->count(), 2);
+    EXPECT_EQ(tabs->tabText(0), QStringLiteral("Feedback"));
+    EXPECT_EQ(tabs->tabText(1), QStringLiteral("Stats"));
+    EXPECT_NE(control->widget()->findChild<HeartBeat *>(), nullptr);
+
+    // Encoder graphs show only "Enc 1" and "Enc 2".
+    for (const char *name : {"graphCurrents1", "graphCurrents2"}) {
+        auto *g = child<WidgetGraphCurrents>(w, name);
+        ASSERT_NE(g, nullptr);
+        EXPECT_EQ(g->findChild<QCheckBox *>(QStringLiteral("CheckCh1"))->text(), QStringLiteral("Enc 1"));
+        EXPECT_EQ(g->findChild<QCheckBox *>(QStringLiteral("CheckCh2"))->text(), QStringLiteral("Enc 2"));
+        EXPECT_TRUE(checkHidden(g, "CheckCh3"));
+        EXPECT_TRUE(checkHidden(g, "CheckCh4"));
+    }
+
+    // The log window is a separate top-level window, hidden until "&Log".
+    EXPECT_EQ(w.logWindow()->parentWidget(), nullptr);
+    EXPECT_FALSE(w.logWindow()->isVisible());
+    child<QAction>(w, "action_Log")->trigger();
+    EXPECT_TRUE(w.logWindow()->isVisible());
+    w.logWindow()->hide();
+
+    // The kept display settings window opens from its action.
+    auto *settings = w.findChild<WindowDisplaySettings *>();
+    ASSERT_NE(settings, nullptr);
+    EXPECT_FALSE(settings->isVisible());
+    child<QAction>(w, "action_Display_Settings")->trigger();
+    EXPECT_TRUE(settings->isVisible());
+    settings->hide();
+}
+
+TEST_F(MainWindowTest, EncoderBoxRuleForTheFourPairs)
+{
+    MainWindow w;
+    auto *xy1 = child<WidgetGraphXY>(w, "graphXY1");
+    auto *xy2 = child<WidgetGraphXY>(w, "graphXY2");
+    QDockWidget *enc1 = dock(w, QStringLiteral("Graph Encoder Counts BPM1"));
+    QDockWidget *enc2 = dock(w, QStringLiteral("Graph Encoder Counts BPM2"));
+    ASSERT_TRUE(xy1 && xy2 && enc1 && enc2);
+    QWidget *fiveGraphs[] = {child<QWidget>(w, "graphFFT"), child<QWidget>(w, "graphPosX"),
+                             child<QWidget>(w, "graphPosY"), child<QWidget>(w, "graphRadX"),
+                             child<QWidget>(w, "graphRadY")};
+    for (QWidget *g : fiveGraphs)
+        ASSERT_NE(g, nullptr);
+
+    const struct {
+        int b1, b2;
+        bool xy1Shown, xy2Shown, enc1Shown, enc2Shown, hide1, hide2;
+    } cases[] = {{1, 1, true, true, true, true, false, false},
+                 {1, 0, true, false, true, false, false, true},
+                 {0, 1, false, true, false, true, true, false},
+                 {0, 0, false, false, true, false, true, true}};
+    for (const auto &c : cases) {
+        nivraSimSetTovash(0, c.b1);
+        nivraSimSetTovash(1, c.b2);
+        // As the device link reports it.
+        emit mailboxComm->nrTovashesChanged(2);
+        const std::string pair = std::to_string(c.b1) + "," + std::to_string(c.b2);
+        EXPECT_EQ(!xy1->isHidden(), c.xy1Shown) << pair;
+        EXPECT_EQ(!xy2->isHidden(), c.xy2Shown) << pair;
+        EXPECT_EQ(!enc1->isHidden(), c.enc1Shown) << pair;
+        EXPECT_EQ(!enc2->isHidden(), c.enc2Shown) << pair;
+        for (QWidget *g : fiveGraphs) {
+            EXPECT_EQ(checkHidden(g, "CheckCh1"), c.hide1) << pair << " " << g->objectName().toStdString();
+            EXPECT_EQ(checkHidden(g, "CheckCh2"), c.hide2) << pair << " " << g->objectName().toStdString();
+        }
+    }
+
+    // A failed query counts as no box at all.
+    nivraSimSetTovash(0, 1);
+    nivraSimSetTovash(1, 1);
+    nivraSimFailCall("getTovashes", -1);
+    w.nr_tovashes_changed(0);
+    EXPECT_TRUE(xy1->isHidden());
+    EXPECT_TRUE(xy2->isHidden());
+    EXPECT_FALSE(enc1->isHidden());
+    EXPECT_TRUE(enc2->isHidden());
+    EXPECT_TRUE(checkHidden(fiveGraphs[0], "CheckCh1"));
+}
+
+TEST_F(MainWindowTest, FirstEncoderRuleRunsDuringConstruction)
+{
+    nivraSimSetTovash(0, 0);
+    nivraSimSetTovash(1, 1);
+    MainWindow w;
+    EXPECT_TRUE(child<WidgetGraphXY>(w, "graphXY1")->isHidden());
+    EXPECT_FALSE(child<WidgetGraphXY>(w, "graphXY2")->isHidden());
+    EXPECT_TRUE(dock(w, QStringLiteral("Graph Encoder Counts BPM1"))->isHidden());
+    EXPECT_FALSE(dock(w, QStringLiteral("Graph Encoder Counts BPM2"))->isHidden());
+    EXPECT_TRUE(checkHidden(child<QWidget>(w, "graphPosX"), "CheckCh1"));
+}
+
+TEST_F(MainWindowTest, UserLevelRuleIncludingAFailedPoll)
+{
+    MainWindow w;
+    // Stand-ins for the tool actions that the gate governs.
+    QAction manual(QStringLiteral("Manual Output Control"));
+    QAction rocking(QStringLiteral("&Rocking Curve"));
+    w.userLevelGate().addAction(&manual);
+    w.userLevelGate().addAction(&rocking);
+
+    auto granted = [&] { return manual.isEnabled() && rocking.isEnabled(); };
+    auto refused = [&] { return !manual.isEnabled() && !rocking.isEnabled(); };
+
+    w.handleUserLevelChange(1);
+    EXPECT_TRUE(granted());
+    w.handleUserLevelChange(0);
+    EXPECT_TRUE(refused());
+    w.handleUserLevelChange(2);
+    EXPECT_TRUE(granted()) << "admin grants what user grants";
+    w.handleUserLevelChange(-1);
+    EXPECT_TRUE(refused());
+    w.handleUserLevelChange(3);
+    EXPECT_TRUE(refused());
+
+    // Through the connections: the login dialog and the status panel's poll.
+    DialogLogin login(&w);
+    dialogLogin = &login;
+    login.connectToMainWindow();
+    auto *feedback = w.findChild<WidgetFeedbackControl *>();
+    ASSERT_NE(feedback, nullptr);
+    EXPECT_FALSE(feedback->isEnabled());
+
+    logIn("admin", "admin");
+    userLevel = 2;
+    login.showLevel();
+    EXPECT_TRUE(granted());
+    EXPECT_TRUE(feedback->isEnabled());
+
+    // A poll that fails disables the gated actions; the feedback panel keeps its state.
+    auto *status = w.findChild<HeartBeat *>();
+    ASSERT_NE(status, nullptr);
+    nivraSimFailCall("getLockStatus", -2);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return userLevel == -2; }, 2500));
+    EXPECT_TRUE(refused());
+    EXPECT_TRUE(feedback->isEnabled());
+
+    // The next good poll brings them back.
+    nivraSimFailCall("getLockStatus", 0);
+    status->refreshFields();
+    EXPECT_EQ(userLevel, 2);
+    EXPECT_TRUE(granted());
+
+    logIn("cruise", "");
+    status->refreshFields();
+    EXPECT_TRUE(refused());
+    EXPECT_FALSE(feedback->isEnabled());
+}
+
+TEST_F(MainWindowTest, EachAboutChoiceLeavesOneMoreDialog)
+{
+    DialogAnswerer answerer;
+    MainWindow w;
+    QAction *aboutAction = child<QAction>(w, "action_About");
+    ASSERT_NE(aboutAction, nullptr);
+    for (int i = 0; i < 3; ++i)
+        aboutAction->trigger();
+    QList<about *> boxes = w.findChildren<about *>();
+    ASSERT_EQ(boxes.size(), 3);
+    for (about *box : boxes) {
+        EXPECT_TRUE(box->isVisible());
+        EXPECT_FALSE(box->isModal());
+        box->close();
+    }
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.findChildren<about *>().size(), 3) << "closing only hides";
+    EXPECT_EQ(answerer.count(), 0);
+}
+
+TEST_F(MainWindowTest, LoginActionShowsTheDialogWithTheLevel)
+{
+    MainWindow w;
+    DialogLogin login(&w);
+    dialogLogin = &login;
+    login.connectToMainWindow();
+    QSignalSpy spy(&login, &DialogLogin::userLevelChanged);
+    userLevel = 1;
+    child<QAction>(w, "action_Login")->trigger();
+    EXPECT_TRUE(login.isVisible());
+    EXPECT_FALSE(login.isModal());
+    ASSERT_EQ(spy.count(), 1);
+    EXPECT_EQ(spy.at(0).at(0).toInt(), 1);
+    login.hide();
+}
+
+TEST_F(MainWindowTest, EveryGraphIsRegisteredAndFilledByACycle)
+{
+    DialogAnswerer answerer;
+    nivraSimSetTovash(0, 1);
+    nivraSimSetTovash(1, 1);
+    MainWindow w;
+    updater->updateGraphs();
+    EXPECT_EQ(answerer.count(), 0) << "the display fetch succeeded";
+
+    auto filled = [](const GraphContainer &c) { return c && !c->isEmpty(); };
+    EXPECT_TRUE(filled(child<WidgetGraphXY>(w, "graphXY1")->graphData()));
+    EXPECT_TRUE(filled(child<WidgetGraphXY>(w, "graphXY2")->graphData()));
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_TRUE(filled(child<WidgetGraphFFT>(w, "graphFFT")->graphData(i))) << i;
+        EXPECT_TRUE(filled(child<WidgetGraphCurrents>(w, "graphCurrents1")->graphData(i))) << i;
+        EXPECT_TRUE(filled(child<WidgetGraphCurrents>(w, "graphCurrents2")->graphData(i))) << i;
+        EXPECT_TRUE(filled(child<WidgetGraphPos>(w, "graphPosX")->graphData(i))) << i;
+        EXPECT_TRUE(filled(child<WidgetGraphPos>(w, "graphPosY")->graphData(i))) << i;
+        EXPECT_TRUE(filled(child<WidgetGraphRad>(w, "graphRadX")->graphData(i))) << i;
+        EXPECT_TRUE(filled(child<WidgetGraphRad>(w, "graphRadY")->graphData(i))) << i;
+    }
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(filled(child<WidgetGraphCurrents>(w, "graphDAC")->graphData(i))) << i;
+    // Encoder channels 3 and 4 are not registered: the widget's own containers stay empty.
+    EXPECT_FALSE(filled(child<WidgetGraphCurrents>(w, "graphDAC")->graphData(4)));
+}
