@@ -258,18 +258,13 @@ void MailboxComm::refreshData()
     // The library fills a private block, which then replaces the published one in one
     // step. Starting from the previous block keeps it when a failed read writes nothing.
     BpmStats block = bpmStatsSnapshot();
-    fetchBpmStats(&block);
+    ::getBPMStats(&block);
     {
         QMutexLocker lock(&m_statusMutex);
         bpmStats = block;
     }
 
     pidStatus = ::getPIDstatus();
-}
-
-int MailboxComm::fetchBpmStats(BpmStats *block)
-{
-    return ::getBPMStats(block);
 }
 
 void MailboxComm::scanSFP()

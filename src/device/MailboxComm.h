@@ -114,11 +114,6 @@ public slots:
     void doSetupOnNewThread();
     void refreshData();
 
-protected:
-    // Reads the statistics block from the controller; tests replace it to watch how a
-    // new block is published.
-    virtual int fetchBpmStats(BpmStats *block);
-
 private:
     mutable QMutex m_statusMutex;   // guards sfpRecords and bpmStats
     SfpTable sfpRecords{};
