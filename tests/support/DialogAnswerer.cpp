@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
+#include <QPushButton>
 
 DialogAnswerer::DialogAnswerer(QMessageBox::StandardButton button, QString fileName, QObject *parent)
     : QObject(parent), m_button(button), m_fileName(std::move(fileName))
@@ -50,7 +51,8 @@ void DialogAnswerer::poll()
             dialog->reject();
         } else {
             dialog->selectFile(m_fileName);
-            dialog->accept();
+            // accept() is protected; invoking the slot runs the dialog's own checks.
+            QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
         }
     }
 }
