@@ -1,9 +1,8 @@
 #pragma once
-// Helpers shared by the logging tests: a destination that records what it is given,
-// a wait with a deadline, and a capture of what is written to standard error.
+// Shared by the logging tests: a destination that records what the writer gives it,
+// a wait with a deadline, and a capture of standard error.
 
 #include "Destination.h"
-#include "LogMessage.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -19,9 +18,8 @@
 
 namespace LoggingTest {
 
-// Shared between the writer thread (write) and the test (messages).
 struct Record {
-    QMutex mutex;
+    QMutex mutex;   // the writer thread appends, the test reads
     std::vector<Logging::LogMessage> messages;
     std::vector<QString> destroyed;
 
@@ -30,45 +28,29 @@ struct Record {
         QMutexLocker lock(&mutex);
         return messages;
     }
-    std::size_t count()
-    {
-        QMutexLocker lock(&mutex);
-        return messages.size();
-    }
 };
 
 class RecordingDestination : public Logging::Destination
 {
 public:
-    RecordingDestination(Record &record, QString type = QStringLiteral("recorder"),
-                         QString name = QString())
-        : m_record(record), m_type(std::move(type)), m_name(std::move(name))
-    {
-    }
-    ~RecordingDestination() override
-    {
-        QMutexLocker lock(&m_record.mutex);
-        m_record.destroyed.push_back(m_name);
-    }
-    void write(const Logging::LogMessage &message) override
+    RecordingDestination(Record &r, QString type = "recorder", QString name = {})
+        : record(r), kind(std::move(type)), name(std::move(name)) {}
+    ~RecordingDestination() override { record.destroyed.push_back(name); }
+    void write(const Logging::LogMessage &m) override
     {
         if (onWrite)
-            onWrite(message);
-        QMutexLocker lock(&m_record.mutex);
-        m_record.messages.push_back(message);
+            onWrite(m);
+        QMutexLocker lock(&record.mutex);
+        record.messages.push_back(m);
     }
     bool isValid() override { return true; }
-    QString type() const override { return m_type; }
+    QString type() const override { return kind; }
 
     std::function<void(const Logging::LogMessage &)> onWrite;
-
-private:
-    Record &m_record;
-    QString m_type;
-    QString m_name;
+    Record &record;
+    QString kind, name;
 };
 
-// Polls `done` (processing events) until it holds or `ms` have passed.
 inline bool waitFor(const std::function<bool()> &done, int ms = 10000)
 {
     QDeadlineTimer deadline(ms);
@@ -81,23 +63,22 @@ inline bool waitFor(const std::function<bool()> &done, int ms = 10000)
     return true;
 }
 
-// Everything written to file descriptor 2 while it lives.
+// Everything written to file descriptor 2 from construction to text().
 class StderrCapture
 {
 public:
     StderrCapture()
     {
-        m_file.open();
+        file.open();
         std::fflush(stderr);
-        m_saved = ::dup(2);
-        ::dup2(m_file.handle(), 2);
+        saved = ::dup(2);
+        ::dup2(file.handle(), 2);
     }
     ~StderrCapture() { restore(); }
-
     QByteArray text()
     {
         restore();
-        QFile in(m_file.fileName());
+        QFile in(file.fileName());
         in.open(QIODevice::ReadOnly);
         return in.readAll();
     }
@@ -105,16 +86,15 @@ public:
 private:
     void restore()
     {
-        if (m_saved < 0)
+        if (saved < 0)
             return;
         std::fflush(stderr);
-        ::dup2(m_saved, 2);
-        ::close(m_saved);
-        m_saved = -1;
+        ::dup2(saved, 2);
+        ::close(saved);
+        saved = -1;
     }
-
-    QTemporaryFile m_file;
-    int m_saved = -1;
+    QTemporaryFile file;
+    int saved = -1;
 };
 
 } // namespace LoggingTest
