@@ -1,0 +1,164 @@
+#!/usr/bin/env bash
+# End-to-end check of nivra-ui on the controller simulator, driven through the X
+# server the way an operator would use it: keyboard and mouse only. Run it inside an
+# X server of its own (CTest starts it under xvfb-run).
+#
+#   run_e2e.sh <nivra-ui> <work dir>
+#
+# NIVRA_E2E_SCREENSHOT, when set, names a file that receives a copy of the
+# screenshot taken after the login.
+set -u
+
+APP=$1
+WORK=$2
+TITLE='NIVRA-ENC Local User Interface v2.0.0'
+
+rm -rf "$WORK"
+mkdir -p "$WORK"
+export NIVRA_SIM_TRACE="$WORK/sim-trace.txt"
+export XDG_RUNTIME_DIR="$WORK/runtime"
+mkdir -p "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+
+PID=
+fail() {
+    echo "FAIL: $*"
+    [ -n "$PID" ] && kill "$PID" 2>/dev/null
+    exit 1
+}
+pass() { echo "ok: $*"; }
+
+# Pixels of `colour` (ImageMagick colour, matched within `fuzz`) in a region WxH+X+Y.
+count_colour() { # image region colour fuzz
+    convert "$1" -crop "$2" +repage -fuzz "$4" -fill white -opaque "$3" \
+        -fill black +opaque white -format '%[fx:round(mean*w*h)]' info:
+}
+# Pixels darker than grey 80 (text drawn enabled) in a region.
+count_dark() { # image region
+    convert "$1" -crop "$2" +repage -colorspace Gray -threshold 31% -negate \
+        -format '%[fx:round(mean*w*h)]' info:
+}
+shoot() { import -window root "$1"; }
+focus() { xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"; sleep 0.3; }
+
+# --- Start: maximised, with its title ---
+"$APP" >"$WORK/program-output.txt" 2>&1 &
+PID=$!
+WIN=$(timeout 30 xdotool search --sync --onlyvisible --name "^${TITLE}\$" | head -1)
+[ -n "$WIN" ] || fail "no window titled '$TITLE' appeared"
+T0=$(date +%s.%N)
+[ "$(xdotool getwindowname "$WIN")" = "$TITLE" ] || fail "window title"
+pass "window titled '$TITLE'"
+if command -v xprop >/dev/null; then
+    STATE=$(xprop -id "$WIN" _NET_WM_STATE)
+    case "$STATE" in
+    *_NET_WM_STATE_MAXIMIZED_HORZ*) ;;
+    *) fail "window not maximised: $STATE" ;;
+    esac
+    case "$STATE" in
+    *_NET_WM_STATE_MAXIMIZED_VERT*) ;;
+    *) fail "window not maximised: $STATE" ;;
+    esac
+    pass "window asks to be maximised"
+else
+    echo "note: xprop (x11-utils) not installed: the maximised state is not checked"
+fi
+
+# Without a window manager nobody maximises the window: do it as one would.
+eval "$(xdotool getdisplaygeometry --shell)"
+xdotool windowmove "$WIN" 0 0 windowsize "$WIN" "$WIDTH" "$HEIGHT"
+sleep 0.5
+
+# --- Graphs show data within three seconds ---
+# Bring "Graph Encoder Counts BPM1" to the front of the bottom dock tabs with the
+# mouse wheel over the tab bar: to the first tab ("Graph FFT"), then one further.
+shoot "$WORK/start.png"
+# Up from the window's bottom edge, the first row whose colour differs from the
+# status bar's is the lower edge of the tab bar.
+TABY=$(convert "$WORK/start.png" -crop "1x120+40+$((HEIGHT - 120))" +repage txt:- |
+    awk -v top=$((HEIGHT - 120)) 'NR > 1 { split($1, p, /[,:]/); c[p[2]] = $3; n = p[2] }
+        END { for (y = n; y >= 0; y--) if (c[y] != c[n]) { print top + y; exit } }')
+[ -n "$TABY" ] || fail "no dock tab bar found"
+xdotool mousemove --window "$WIN" 40 $((TABY - 10))
+for _ in 1 2 3 4 5 6 7 8 9 10; do xdotool click 4; sleep 0.05; done
+xdotool click 5
+xdotool mousemove --window "$WIN" $((WIDTH / 2)) 40
+NOW=$(date +%s.%N)
+sleep "$(awk -v now="$NOW" -v t0="$T0" 'BEGIN { d = 3 - (now - t0); print (d > 0 ? d : 0) }')"
+shoot "$WORK/data.png"
+# The encoder graph fills the lower left; channel 1 is drawn in rgb(255,255,135).
+LOWER="$((WIDTH - 360))x$((HEIGHT / 2 - 60))+0+$((HEIGHT / 2))"
+YELLOW=$(count_colour "$WORK/data.png" "$LOWER" 'rgb(255,255,135)' 6%)
+[ "$YELLOW" -gt 1500 ] || fail "no encoder data drawn after 3 s ($YELLOW channel-1 pixels)"
+grep -q 'getBuffer(buffer, 14336) -> 14336' "$NIVRA_SIM_TRACE" || fail "no full display fetch"
+pass "graphs show data within 3 s ($YELLOW channel-1 pixels)"
+
+# --- Login as admin raises the level the panels see ---
+CONTROL="340x400+$((WIDTH - 345))+70"
+BEFORE=$(count_dark "$WORK/data.png" "$CONTROL")
+focus "$WIN"
+xdotool key alt+s
+sleep 0.5
+xdotool key l
+LOGIN=$(timeout 10 xdotool search --sync --onlyvisible --name '^Log in$' | head -1)
+[ -n "$LOGIN" ] || fail "no login dialog"
+focus "$LOGIN"
+xdotool type --delay 30 admin
+xdotool key Tab
+xdotool type --delay 30 admin
+xdotool key Return
+for _ in $(seq 1 30); do
+    xdotool search --onlyvisible --name '^Log in$' >/dev/null 2>&1 || break
+    sleep 0.2
+done
+xdotool search --onlyvisible --name '^Log in$' >/dev/null 2>&1 && fail "login dialog still open"
+grep -q '^getLock("admin", "admin") -> 2' "$NIVRA_SIM_TRACE" || fail "controller did not grant admin"
+sleep 1.5   # one status poll
+shoot "$WORK/admin.png"
+AFTER=$(count_dark "$WORK/admin.png" "$CONTROL")
+[ "$AFTER" -gt $((BEFORE * 2 + 300)) ] || fail "control panels still disabled ($BEFORE -> $AFTER dark pixels)"
+pass "admin login enables the control panels ($BEFORE -> $AFTER dark pixels)"
+[ -n "${NIVRA_E2E_SCREENSHOT:-}" ] && cp "$WORK/admin.png" "$NIVRA_E2E_SCREENSHOT"
+
+# --- Help > Log shows "Started logger" (saved from the window to a file) ---
+focus "$WIN"
+xdotool key alt+h
+sleep 0.5
+xdotool key l
+LOGWIN=$(timeout 10 xdotool search --sync --onlyvisible --name '^Log window$' | head -1)
+[ -n "$LOGWIN" ] || fail "no log window"
+focus "$LOGWIN"
+xdotool key alt+s
+SAVE=$(timeout 10 xdotool search --sync --onlyvisible --name '^Save log$' | head -1)
+[ -n "$SAVE" ] || fail "no save dialog"
+focus "$SAVE"
+xdotool type --delay 20 "$WORK/shown"
+xdotool key Return
+for _ in $(seq 1 25); do [ -s "$WORK/shown.log" ] && break; sleep 0.2; done
+[ -s "$WORK/shown.log" ] || fail "log not saved"
+grep -q 'Started logger' "$WORK/shown.log" || fail "no 'Started logger' line in the log window"
+pass "log window shows: $(grep -m1 'Started logger' "$WORK/shown.log")"
+xdotool key --window "$LOGWIN" Escape
+
+# --- File > Exit: code 0, function generator off ---
+focus "$WIN"
+xdotool key alt+f
+sleep 0.5
+xdotool key e
+for _ in $(seq 1 50); do kill -0 "$PID" 2>/dev/null || break; sleep 0.2; done
+kill -0 "$PID" 2>/dev/null && fail "program still running after File > Exit"
+wait "$PID"
+RC=$?
+PID=
+[ "$RC" -eq 0 ] || fail "exit code $RC"
+LASTGEN=$(grep '^funcGenEnable(' "$NIVRA_SIM_TRACE" | tail -1)
+case "$LASTGEN" in
+"funcGenEnable(0)"*) ;;
+*) fail "function generator not switched off last: '$LASTGEN'" ;;
+esac
+# Only the device link's last poll may follow it.
+AFTERGEN=$(sed -n '/^funcGenEnable(0)/h; /^funcGenEnable(0)/!H; ${x;p}' "$NIVRA_SIM_TRACE" |
+    tail -n +2 | grep -v -E '^(getSFPinfo|getBPMStats|getPIDstatus|getBPMselector)\(' || true)
+[ -z "$AFTERGEN" ] || fail "calls after switching the generator off: $AFTERGEN"
+pass "File > Exit: code 0, $(tail -1 "$NIVRA_SIM_TRACE" | cut -c1-40) last"
+echo "PASS"
