@@ -34,9 +34,10 @@ WidgetFeedbackControl::WidgetFeedbackControl(QWidget *parent)
     configIni->readConfigDACpos(&dacX, &dacY, &dacI0);
     setDACoutputs(dacX, dacY);
 
-    int selX = 0;
-    int selY = 0;
-    int selI0 = 0;
+    // A failed read writes nothing: the sources then stay as they were.
+    int selX = bpmSelX;
+    int selY = bpmSelY;
+    int selI0 = bpmSelI0;
     mailboxComm->getBPMselector(&selX, &selY, &selI0);
     bpmSelX = selX;
     bpmSelY = selY;

@@ -178,6 +178,46 @@ TEST_F(FeedbackControlTest, FreshStoreShowsDefaultChannelsAndNoRegulation)
     EXPECT_FALSE(child<QCheckBox>(panel.get(), "confYcheckbox")->isChecked());
 }
 
+TEST_F(FeedbackControlTest, StoredChannelOutOfRangeIsNeverSent)
+{
+    {
+        QSettings file(configPath, QSettings::IniFormat);
+        file.setValue(QStringLiteral("Beamline/DAC_posX"), 7);
+        file.setValue(QStringLiteral("Beamline/DAC_posY"), 1);
+    }
+    makePanel();
+    auto *xBox = child<QComboBox>(panel.get(), "positionXComboBox");
+    EXPECT_EQ(xBox->currentIndex(), -1) << "no channel shown for a value outside CH1..CH4";
+
+    pressUpdateConfiguration();
+    EXPECT_EQ(nivraSimCallCount("setPIDoutSel"), 0);
+    EXPECT_EQ(nivraSimCallCount("setBPMselector"), 0);
+    EXPECT_EQ(nivraSimCallCount("setPIDconf"), 0);
+    EXPECT_EQ(stored("Beamline/DAC_posX").toInt(), 7) << "the store is not rewritten";
+
+    // Once the operator picks a channel, it goes out.
+    chooseItem(xBox, 3);
+    pressUpdateConfiguration();
+    int dx = -1, dy = -1, di = -1;
+    deviceOutSel(dx, dy, di);
+    EXPECT_EQ(dx, 3);
+    EXPECT_EQ(dy, 1);
+    EXPECT_EQ(di, 2);
+}
+
+TEST_F(FeedbackControlTest, FailedSourceReadKeepsTheSources)
+{
+    bpmSelX = 1;
+    bpmSelY = 1;
+    nivraSimFailCall("getBPMselector", -1);
+    makePanel();
+    nivraSimClearFaults();
+    EXPECT_EQ(int(bpmSelX), 1);
+    EXPECT_EQ(int(bpmSelY), 1);
+    EXPECT_EQ(child<QComboBox>(panel.get(), "comboBoxPidSourceX")->currentIndex(), 1);
+    EXPECT_EQ(child<QComboBox>(panel.get(), "comboBoxPidSourceY")->currentIndex(), 1);
+}
+
 TEST_F(FeedbackControlTest, RunningPidRefusesConfiguration)
 {
     makePanel();

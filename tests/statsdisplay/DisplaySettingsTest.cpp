@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 
 #include "AcquisitionSettings.h"
 #include "DialogAnswerer.h"
@@ -22,6 +23,16 @@
 #include "WindowDisplaySettings.h"
 
 namespace {
+
+QString callLog()
+{
+    char probe[1];
+    const std::size_t length = nivraSimCallLog(probe, sizeof probe);
+    std::string buffer(length + 1, '\0');
+    nivraSimCallLog(buffer.data(), buffer.size());
+    buffer.resize(length);
+    return QString::fromStdString(buffer);
+}
 
 template <typename T>
 T *child(QWidget *parent, const char *name)
@@ -96,6 +107,14 @@ protected:
         QTest::mouseClick(box->button(which), Qt::LeftButton);
     }
 
+    // The box has no text, so it is ticked from the keyboard rather than by a click
+    // somewhere in its wide, empty label area.
+    void togglePause()
+    {
+        pauseBox->setFocus();
+        QTest::keyClick(pauseBox, Qt::Key_Space);
+    }
+
     void pressApply() { QTest::mouseClick(child<QPushButton>(dialog.get(), "pushButtonApply"), Qt::LeftButton); }
 
     // The rate and mode the controller was last given.
@@ -146,7 +165,6 @@ TEST_F(DisplaySettingsTest, RateIsCappedAt5000AndAlwaysSent)
         {"12000", 5000, "5000 Hz"},
         {"5000", 5000, "5000 Hz"},
         {"4999", 4999, "4999 Hz"},
-        {"0", 0, "0 Hz"},   // accepted and sent as it is
     };
     for (const Case &c : cases) {
         typeFrequency(QString::fromLatin1(c.typed));
@@ -158,6 +176,14 @@ TEST_F(DisplaySettingsTest, RateIsCappedAt5000AndAlwaysSent)
         EXPECT_EQ(deviceRate(), c.stored) << c.typed;
         EXPECT_TRUE(dialog->isVisible()) << "Apply keeps the dialog open";
     }
+
+    // 0 Hz is accepted and sent as it is; the controller refusing it is only logged.
+    typeFrequency(QStringLiteral("0"));
+    nivraSimClearCallLog();
+    pressApply();
+    EXPECT_EQ(int(SAMP_FREQ), 0);
+    EXPECT_EQ(freqBox->text(), "0 Hz");
+    EXPECT_TRUE(callLog().contains(QStringLiteral("setDisplayFreq(0, 0)"))) << callLog().toStdString();
 
     // Sent again on an Apply that changes nothing.
     const int before = nivraSimCallCount("setDisplayFreq");
@@ -201,7 +227,7 @@ TEST_F(DisplaySettingsTest, OkAppliesAndClosesCancelOnlyCloses)
     EXPECT_EQ(bufferBox->currentText(), "8192");
     typeFrequency(QStringLiteral("300"));
     chooseBuffer(QStringLiteral("1024"));
-    QTest::mouseClick(pauseBox, Qt::LeftButton);
+    togglePause();
     ASSERT_TRUE(updater->paused);
     const int sent = nivraSimCallCount("setDisplayFreq");
     press(QDialogButtonBox::Cancel);
@@ -231,14 +257,14 @@ TEST_F(DisplaySettingsTest, PauseActsAtOnce)
     QSignalSpy replots(engine.get(), &Updater::replotGraphs);
 
     // Ticked: the very next cycle refills nothing, with no OK or Apply.
-    QTest::mouseClick(pauseBox, Qt::LeftButton);
+    togglePause();
     EXPECT_TRUE(updater->paused);
     engine->updateGraphs();
     EXPECT_EQ(replots.count(), 0);
     EXPECT_EQ(nivraSimCallCount("getBuffer"), 0);
 
     // Unticked: the next cycle runs again.
-    QTest::mouseClick(pauseBox, Qt::LeftButton);
+    togglePause();
     EXPECT_FALSE(updater->paused);
     engine->updateGraphs();
     EXPECT_EQ(replots.count(), 1);

@@ -12,30 +12,36 @@
 
 #include "AcquisitionSettings.h"
 #include "MailboxComm.h"
+#include "NivraLibrary.h"
 #include "NivraSim.h"
 #include "WidgetStats.h"
 
 namespace {
 
-// A device link whose statistics block the test chooses; refreshData publishes it
-// the way the polling thread does.
-class StatsMailbox : public MailboxComm
-{
-public:
-    BpmStats next{};
-
-protected:
-    int fetchBpmStats(BpmStats *block) override
-    {
-        *block = next;
-        return 0;
-    }
+// Field names of one BPM's table, in BpmStats order (words 1 to 6), with the
+// decimals each is shown with: X mean 3, X std dev 6, filtered 6; Y mean 5, Y std
+// dev 5, filtered 6.
+struct Field {
+    const char *name;
+    int word;
+    bool yAxis;
+    int decimals;
+};
+constexpr Field kFields[] = {
+    {"posXMeanLineEdit", 1, false, 3},    {"posXStdLineEdit", 2, false, 6},
+    {"posXStdFiltLineEdit", 3, false, 6}, {"posYMeanLineEdit", 4, true, 5},
+    {"posYStdLineEdit", 5, true, 5},      {"posYStdFiltLineEdit", 6, true, 6},
 };
 
-QString text(QWidget *panel, const char *name)
+QByteArray fieldName(const Field &f, int bpm)
+{
+    return QByteArray(f.name) + (bpm == 1 ? "_2" : "");
+}
+
+QString text(QWidget *panel, const QByteArray &name)
 {
     auto *edit = panel->findChild<QLineEdit *>(QString::fromLatin1(name));
-    EXPECT_NE(edit, nullptr) << name;
+    EXPECT_NE(edit, nullptr) << name.constData();
     return edit ? edit->text() : QString();
 }
 
@@ -54,17 +60,37 @@ protected:
         nivraSimReset(1);
         nivraSimUseManualClock(1);
         savedMailbox = mailboxComm;
-        mailbox = std::make_unique<StatsMailbox>();
+        mailbox = std::make_unique<MailboxComm>();
         mailboxComm = mailbox.get();
         BPM_SCALE_X[0] = 2.0;
         BPM_SCALE_Y[0] = 3.0;
         BPM_SCALE_X[1] = 10.0;
         BPM_SCALE_Y[1] = 0.5;
-        for (int b = 0; b < 2; ++b) {
-            for (int k = 0; k < 9; ++k)
-                mailbox->next.values[9 * b + k] = (b + 1) * 1.0 + k * 0.1234567;
-        }
+        nivraSimSetBeamOn(1);
+        nivraSimAdvance(2.0);
         mailbox->refreshData();
+    }
+
+    // The block the device link holds now, as the controller reports it (the manual
+    // clock has not moved since the last poll).
+    BpmStats block()
+    {
+        BpmStats s{};
+        EXPECT_GE(getBPMStats(&s), 0);
+        return s;
+    }
+
+    // A new statistics block, published the way the polling thread does.
+    void nextPoll()
+    {
+        nivraSimAdvance(1.0);
+        mailbox->refreshData();
+    }
+
+    static QString expected(const BpmStats &s, const Field &f, int bpm)
+    {
+        const double scale = f.yAxis ? BPM_SCALE_Y[bpm] : BPM_SCALE_X[bpm];
+        return QString::number(s.values[9 * bpm + f.word] * scale, 'f', f.decimals) + " um";
     }
 
     void TearDown() override
@@ -85,7 +111,7 @@ protected:
 
     void refresh() { QMetaObject::invokeMethod(panel.get(), "refreshFields"); }
 
-    std::unique_ptr<StatsMailbox> mailbox;
+    std::unique_ptr<MailboxComm> mailbox;
     std::unique_ptr<WidgetStats> panel;
     MailboxComm *savedMailbox = nullptr;
 };
@@ -94,22 +120,17 @@ TEST_F(StatsTest, BothPresentScaledWithTheirDecimals)
 {
     nivraSimSetTovash(0, 1);
     nivraSimSetTovash(1, 1);
+    nextPoll();
     makePanel();   // the constructor fills the fields once
 
-    // BPM1: value(k) = 1 + 0.1234567 k, X scale 2, Y scale 3.
-    EXPECT_EQ(text(panel.get(), "posXMeanLineEdit"), "2.247 um");          // 1.1234567 * 2
-    EXPECT_EQ(text(panel.get(), "posXStdLineEdit"), "2.493827 um");        // 1.2469134 * 2
-    EXPECT_EQ(text(panel.get(), "posXStdFiltLineEdit"), "2.740740 um");    // 1.3703701 * 2
-    EXPECT_EQ(text(panel.get(), "posYMeanLineEdit"), "4.48148 um");        // 1.4938268 * 3
-    EXPECT_EQ(text(panel.get(), "posYStdLineEdit"), "4.85185 um");         // 1.6172835 * 3
-    EXPECT_EQ(text(panel.get(), "posYStdFiltLineEdit"), "5.222220 um");    // 1.7407402 * 3
-    // BPM2: value(k) = 2 + 0.1234567 k, X scale 10, Y scale 0.5.
-    EXPECT_EQ(text(panel.get(), "posXMeanLineEdit_2"), "21.235 um");
-    EXPECT_EQ(text(panel.get(), "posXStdLineEdit_2"), "22.469134 um");
-    EXPECT_EQ(text(panel.get(), "posXStdFiltLineEdit_2"), "23.703701 um");
-    EXPECT_EQ(text(panel.get(), "posYMeanLineEdit_2"), "1.24691 um");
-    EXPECT_EQ(text(panel.get(), "posYStdLineEdit_2"), "1.30864 um");
-    EXPECT_EQ(text(panel.get(), "posYStdFiltLineEdit_2"), "1.370370 um");
+    const BpmStats now = block();
+    for (int bpm = 0; bpm < 2; ++bpm) {
+        for (const Field &f : kFields) {
+            ASSERT_NE(now.values[9 * bpm + f.word], 0.0) << "the simulated beam gives real numbers";
+            EXPECT_EQ(text(panel.get(), fieldName(f, bpm)), expected(now, f, bpm))
+                << fieldName(f, bpm).constData();
+        }
+    }
 
     // Every field is read-only but not greyed out.
     for (QLineEdit *edit : panel->findChildren<QLineEdit *>()) {
@@ -117,11 +138,14 @@ TEST_F(StatsTest, BothPresentScaledWithTheirDecimals)
         EXPECT_TRUE(edit->isEnabled()) << edit->objectName().toStdString();
     }
 
-    // A new block shows on the next refresh.
-    mailbox->next.values[1] = -0.0005;
-    mailbox->refreshData();
+    // A new block shows on the next refresh, not before.
+    const QString shownBefore = text(panel.get(), "posXStdLineEdit");
+    nextPoll();
+    const BpmStats later = block();
+    ASSERT_NE(expected(later, kFields[1], 0), shownBefore);
+    EXPECT_EQ(text(panel.get(), "posXStdLineEdit"), shownBefore);
     refresh();
-    EXPECT_EQ(text(panel.get(), "posXMeanLineEdit"), "-0.001 um");
+    EXPECT_EQ(text(panel.get(), "posXStdLineEdit"), expected(later, kFields[1], 0));
 
     // Both tables shown on the presence signal.
     panel->nr_tovashes_changed();
@@ -131,10 +155,34 @@ TEST_F(StatsTest, BothPresentScaledWithTheirDecimals)
     EXPECT_TRUE(shown(panel.get(), "bpm2Table"));
 }
 
+TEST_F(StatsTest, DecimalsDifferBetweenTheColumns)
+{
+    nivraSimSetTovash(0, 1);
+    nivraSimSetTovash(1, 1);
+    BPM_SCALE_X[0] = 1.0;
+    BPM_SCALE_Y[0] = 1.0;
+    nextPoll();
+    makePanel();
+    // Digits after the point, counted on the text itself.
+    const auto decimals = [&](const char *name) {
+        const QString t = text(panel.get(), name);
+        EXPECT_TRUE(t.endsWith(" um")) << name;
+        const QString number = t.chopped(3);
+        return number.size() - number.indexOf('.') - 1;
+    };
+    EXPECT_EQ(decimals("posXMeanLineEdit"), 3);
+    EXPECT_EQ(decimals("posXStdLineEdit"), 6);
+    EXPECT_EQ(decimals("posXStdFiltLineEdit"), 6);
+    EXPECT_EQ(decimals("posYMeanLineEdit"), 5);
+    EXPECT_EQ(decimals("posYStdLineEdit"), 5);
+    EXPECT_EQ(decimals("posYStdFiltLineEdit"), 6);
+}
+
 TEST_F(StatsTest, NoBpmShowsZerosWithEachFieldsDecimals)
 {
     nivraSimSetTovash(0, 0);
     nivraSimSetTovash(1, 0);
+    nextPoll();
     makePanel();
     for (const char *suffix : {"", "_2"}) {
         const auto name = [&](const char *base) { return QByteArray(base) + suffix; };
@@ -159,45 +207,48 @@ TEST_F(StatsTest, OneBpmLeavesTheOtherTableAsItWas)
 {
     nivraSimSetTovash(0, 1);
     nivraSimSetTovash(1, 1);
+    nextPoll();
     makePanel();
     const QString bpm1Before = text(panel.get(), "posYStdLineEdit");
     const QString bpm2Before = text(panel.get(), "posYStdLineEdit_2");
 
-    // BPM1 leaves: its fields keep their last text while hidden.
+    // Only BPM2: BPM1's fields keep their last text while hidden.
     nivraSimSetTovash(0, 0);
-    mailbox->next.values[9 + 5] = 4.0;   // BPM2 Y std dev
-    mailbox->next.values[5] = 4.0;       // BPM1 Y std dev
-    mailbox->refreshData();
+    nextPoll();
     refresh();
     panel->nr_tovashes_changed();
     EXPECT_EQ(text(panel.get(), "posYStdLineEdit"), bpm1Before);
-    EXPECT_EQ(text(panel.get(), "posYStdLineEdit_2"), "2.00000 um");
+    EXPECT_EQ(text(panel.get(), "posYStdLineEdit_2"), expected(block(), kFields[4], 1));
     EXPECT_FALSE(shown(panel.get(), "BPM1label"));
     EXPECT_FALSE(shown(panel.get(), "bpm1Table"));
     EXPECT_TRUE(shown(panel.get(), "BPM2label"));
     EXPECT_TRUE(shown(panel.get(), "bpm2Table"));
+    const QString bpm2Kept = text(panel.get(), "posYStdLineEdit_2");
+    ASSERT_NE(bpm2Kept, bpm2Before) << "a new block gives new numbers";
 
     // Only BPM1: the BPM2 fields keep theirs.
     nivraSimSetTovash(0, 1);
     nivraSimSetTovash(1, 0);
-    mailbox->next.values[9 + 5] = 8.0;
-    mailbox->refreshData();
+    nextPoll();
     refresh();
     panel->nr_tovashes_changed();
-    EXPECT_EQ(text(panel.get(), "posYStdLineEdit"), "12.00000 um");
-    EXPECT_EQ(text(panel.get(), "posYStdLineEdit_2"), "2.00000 um");
+    EXPECT_EQ(text(panel.get(), "posYStdLineEdit"), expected(block(), kFields[4], 0));
+    EXPECT_EQ(text(panel.get(), "posYStdLineEdit_2"), bpm2Kept);
+    EXPECT_TRUE(shown(panel.get(), "BPM1label"));
     EXPECT_TRUE(shown(panel.get(), "bpm1Table"));
+    EXPECT_FALSE(shown(panel.get(), "BPM2label"));
     EXPECT_FALSE(shown(panel.get(), "bpm2Table"));
-    EXPECT_NE(bpm2Before, "2.00000 um");
 }
 
 TEST_F(StatsTest, FailedPresenceReadCountsAsNoBpm)
 {
     nivraSimSetTovash(0, 1);
     nivraSimSetTovash(1, 1);
+    nextPoll();
     makePanel();
     ASSERT_NE(text(panel.get(), "posXMeanLineEdit"), "0.000 um");
 
+    // The library may not write its outputs on failure: the panel zeroes them first.
     nivraSimFailCall("getTovashes", -1);
     refresh();
     panel->nr_tovashes_changed();
@@ -212,16 +263,19 @@ TEST_F(StatsTest, RefreshesOnItsOwnOnceASecond)
 {
     nivraSimSetTovash(0, 1);
     nivraSimSetTovash(1, 0);
+    nextPoll();
     makePanel();
-    mailbox->next.values[2] = 0.5;   // BPM1 X std dev, scale 2
-    mailbox->refreshData();
-    EXPECT_NE(text(panel.get(), "posXStdLineEdit"), "1.000000 um");
+    const QString before = text(panel.get(), "posXStdLineEdit");
+    nextPoll();
+    const QString after = expected(block(), kFields[1], 0);
+    ASSERT_NE(after, before);
+
     // No explicit refresh: the panel's own timer picks the new block up.
     QElapsedTimer waited;
     waited.start();
-    while (text(panel.get(), "posXStdLineEdit") != "1.000000 um" && waited.elapsed() < 5000)
+    while (text(panel.get(), "posXStdLineEdit") != after && waited.elapsed() < 5000)
         QTest::qWait(50);
-    EXPECT_EQ(text(panel.get(), "posXStdLineEdit"), "1.000000 um");
+    EXPECT_EQ(text(panel.get(), "posXStdLineEdit"), after);
 }
 
 } // namespace
