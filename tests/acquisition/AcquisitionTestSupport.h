@@ -1,5 +1,5 @@
 #pragma once
-// Shared by the acquisition tests: record building and a fixture that puts the
+// Shared by the acquisition tests: record building, and a fixture that puts the
 // process-wide settings back after each test.
 
 #include <gtest/gtest.h>
@@ -27,29 +27,21 @@ class AcquisitionGlobals : public ::testing::Test
 protected:
     void SetUp() override
     {
-        savedRate = SAMP_FREQ;
-        savedBufSize = DISP_BUF_SIZE;
-        for (int b = 0; b < 2; ++b) {
-            savedScaleX[b] = BPM_SCALE_X[b];
-            savedScaleY[b] = BPM_SCALE_Y[b];
-            savedDistX[b] = BPM_DIST_X[b];
-            savedDistY[b] = BPM_DIST_Y[b];
-        }
+        rate = SAMP_FREQ;
+        bufSize = DISP_BUF_SIZE;
+        for (int a = 0; a < 4; ++a)
+            std::memcpy(saved[a], calibration[a], sizeof saved[a]);
     }
     void TearDown() override
     {
-        SAMP_FREQ = savedRate;
-        DISP_BUF_SIZE = savedBufSize;
-        for (int b = 0; b < 2; ++b) {
-            BPM_SCALE_X[b] = savedScaleX[b];
-            BPM_SCALE_Y[b] = savedScaleY[b];
-            BPM_DIST_X[b] = savedDistX[b];
-            BPM_DIST_Y[b] = savedDistY[b];
-        }
+        SAMP_FREQ = rate;
+        DISP_BUF_SIZE = bufSize;
+        for (int a = 0; a < 4; ++a)
+            std::memcpy(calibration[a], saved[a], sizeof saved[a]);
     }
 
 private:
-    int savedRate = 0;
-    int savedBufSize = 0;
-    double savedScaleX[2] = {}, savedScaleY[2] = {}, savedDistX[2] = {}, savedDistY[2] = {};
+    double *const calibration[4] = {BPM_SCALE_X, BPM_SCALE_Y, BPM_DIST_X, BPM_DIST_Y};
+    double saved[4][2] = {};
+    int rate = 0, bufSize = 0;
 };
