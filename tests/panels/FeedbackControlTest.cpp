@@ -169,15 +169,6 @@ TEST_F(FeedbackControlTest, ConstructionLoadsStoreAndDevice)
     EXPECT_EQ(y, 3);
 }
 
-TEST_F(FeedbackControlTest, FreshStoreShowsDefaultChannelsAndNoRegulation)
-{
-    makePanel();
-    EXPECT_EQ(child<QComboBox>(panel.get(), "positionXComboBox")->currentIndex(), 0);
-    EXPECT_EQ(child<QComboBox>(panel.get(), "positionYComboBox")->currentIndex(), 1);
-    EXPECT_FALSE(child<QCheckBox>(panel.get(), "confXcheckbox")->isChecked());
-    EXPECT_FALSE(child<QCheckBox>(panel.get(), "confYcheckbox")->isChecked());
-}
-
 TEST_F(FeedbackControlTest, StoredChannelOutOfRangeIsNeverSent)
 {
     {

@@ -155,29 +155,6 @@ TEST_F(StatsTest, BothPresentScaledWithTheirDecimals)
     EXPECT_TRUE(shown(panel.get(), "bpm2Table"));
 }
 
-TEST_F(StatsTest, DecimalsDifferBetweenTheColumns)
-{
-    nivraSimSetTovash(0, 1);
-    nivraSimSetTovash(1, 1);
-    BPM_SCALE_X[0] = 1.0;
-    BPM_SCALE_Y[0] = 1.0;
-    nextPoll();
-    makePanel();
-    // Digits after the point, counted on the text itself.
-    const auto decimals = [&](const char *name) {
-        const QString t = text(panel.get(), name);
-        EXPECT_TRUE(t.endsWith(" um")) << name;
-        const QString number = t.chopped(3);
-        return number.size() - number.indexOf('.') - 1;
-    };
-    EXPECT_EQ(decimals("posXMeanLineEdit"), 3);
-    EXPECT_EQ(decimals("posXStdLineEdit"), 6);
-    EXPECT_EQ(decimals("posXStdFiltLineEdit"), 6);
-    EXPECT_EQ(decimals("posYMeanLineEdit"), 5);
-    EXPECT_EQ(decimals("posYStdLineEdit"), 5);
-    EXPECT_EQ(decimals("posYStdFiltLineEdit"), 6);
-}
-
 TEST_F(StatsTest, NoBpmShowsZerosWithEachFieldsDecimals)
 {
     nivraSimSetTovash(0, 0);
