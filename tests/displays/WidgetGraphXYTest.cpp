@@ -385,6 +385,18 @@ TEST_F(WidgetGraphXYTest, MarkerKeepsItsLastShapeWhenNothingIsDrawn)
     EXPECT_DOUBLE_EQ(plotOf(w)->graph(1)->scatterStyle().size(), 6);
 }
 
+TEST_F(WidgetGraphXYTest, FailedSetpointReadMarksTheOrigin)
+{
+    setCode(1);
+    WidgetGraphXY *w = make(0);
+    nivraSimFailCall("getSetpoint2", -1);
+    w->updateGraphXY();
+    const QList<Point> cross = marker(w);
+    ASSERT_EQ(cross.size(), 1);
+    EXPECT_EQ(cross[0].x, 0.0);
+    EXPECT_EQ(cross[0].y, 0.0);
+}
+
 TEST_F(WidgetGraphXYTest, ClicksNeedTargetEnableAndAUserLevel)
 {
     setCode(0);
