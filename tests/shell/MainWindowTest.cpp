@@ -327,22 +327,6 @@ TEST_F(MainWindowTest, EachAboutChoiceLeavesOneMoreDialog)
     EXPECT_EQ(answerer.count(), 0);
 }
 
-TEST_F(MainWindowTest, LoginActionShowsTheDialogWithTheLevel)
-{
-    MainWindow w;
-    DialogLogin login(&w);
-    dialogLogin = &login;
-    login.connectToMainWindow();
-    QSignalSpy spy(&login, &DialogLogin::userLevelChanged);
-    userLevel = 1;
-    child<QAction>(w, "action_Login")->trigger();
-    EXPECT_TRUE(login.isVisible());
-    EXPECT_FALSE(login.isModal());
-    ASSERT_EQ(spy.count(), 1);
-    EXPECT_EQ(spy.at(0).at(0).toInt(), 1);
-    login.hide();
-}
-
 TEST_F(MainWindowTest, EveryGraphIsRegisteredAndFilledByACycle)
 {
     DialogAnswerer answerer;

@@ -78,7 +78,7 @@ TEST(Slider, RowsNeverGrowOverRepeatedValues)
     }
 }
 
-TEST(Slider, BarClampsOutsideTheScale)
+TEST(Slider, BarClampsAndValuesWithoutADecade)
 {
     Slider slider;
     slider.buildScale(5, 2.0f, 4.0f);
@@ -90,11 +90,8 @@ TEST(Slider, BarClampsOutsideTheScale)
     EXPECT_EQ(barValue(slider), 50);
     slider.setBarValue(2.999f);
     EXPECT_EQ(barValue(slider), 49) << "truncated toward zero";
-}
 
-TEST(Slider, ValuesWithoutADecadeShowAnEmptyUnitScale)
-{
-    Slider slider;
+    // Values without a decade show an empty unit scale.
     for (float v : {0.0f, -3.0f, std::numeric_limits<float>::quiet_NaN()}) {
         slider.setValue(v);
         EXPECT_FLOAT_EQ(slider.scaleMax(), 1.0f) << v;
