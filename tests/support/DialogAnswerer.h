@@ -3,7 +3,9 @@
 // that no test ever blocks on one. Every box it answers is recorded.
 
 #include <QMessageBox>
+#include <QElapsedTimer>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -34,9 +36,12 @@ public:
 
 private:
     void poll();
+    void answer(QWidget *modal, bool record);
 
     QMessageBox::StandardButton m_button;
     QString m_fileName;
     QList<Seen> m_seen;
+    QPointer<QWidget> m_answering;   // the box being answered, never answered twice
+    QElapsedTimer m_answeredAt;
     QTimer m_timer;
 };
