@@ -7,6 +7,16 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${NIVRA_BUILD_DIR:-$root/build}
 "$root/scripts/install-deps.sh"
 "$root/scripts/build.sh"
+
+# A fresh machine has no configuration file, and every scale would then read 0
+# (no beam to see): start from unit scales and a 50 um ROI.
+config=/opt/Drubek/NIVRA/config.ini
+if [ ! -e "$config" ]; then
+  sudo_cmd=""
+  [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
+  $sudo_cmd install -D -m 666 "$root/scripts/starter-config.ini" "$config" &&
+    echo "Wrote a starter configuration to $config"
+fi
 if [ -n "${DISPLAY:-}" ]; then
   exec "$build/nivra-ui" "$@"
 fi
