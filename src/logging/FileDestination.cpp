@@ -26,13 +26,6 @@ FileDestination::FileDestination(const QString &filePath, std::unique_ptr<Rotati
     m_rotation->start(m_file);
 }
 
-FileDestination::~FileDestination()
-{
-    m_rotation.reset();
-    m_stream.setDevice(nullptr);
-    m_file.close();
-}
-
 bool FileDestination::openFile()
 {
     return m_file.open(m_rotation->openMode() | QIODevice::WriteOnly | QIODevice::Text);

@@ -16,7 +16,6 @@ class FileDestination : public Destination
 public:
     // Opens the file at once; a failure is reported on standard error only.
     FileDestination(const QString &filePath, std::unique_ptr<RotationStrategy> rotation);
-    ~FileDestination() override;
 
     void write(const LogMessage &message) override;
     bool isValid() override { return m_file.isOpen(); }
@@ -25,7 +24,8 @@ public:
 private:
     bool openFile();
 
-    // Declared so that the strategy goes first, then the stream, then the file.
+    // Declared in this order so that destruction takes the strategy first, then the
+    // stream (which flushes into the still open file), then the file.
     QFile m_file;
     QTextStream m_stream;
     std::unique_ptr<RotationStrategy> m_rotation;

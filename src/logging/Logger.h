@@ -62,8 +62,8 @@ private:
 
 } // namespace Logging
 
-// A for statement rather than if/else: one level test, no dangling-else warnings
-// when a call site stands alone under an unbraced if.
+// A for statement rather than if/else (the form of Qt's own qCDebug): one level
+// test, and no dangling-else warning when a call site stands under an unbraced if.
 #define NIVRA_LOG_AT(lvl)                                                                    \
     for (bool nivraLogOn_ = ::Logging::Logger::instance().level() <= (lvl); nivraLogOn_;      \
          nivraLogOn_ = false)                                                                \

@@ -52,7 +52,8 @@ void SizeRotationStrategy::setMaxBackups(int backups)
 
 QString SizeRotationStrategy::backupName(int number) const
 {
-    return QStringLiteral("%1.%2").arg(m_fileName).arg(number);
+    // Joined, not arg()-substituted: a "%1" in the log's own path must stay as it is.
+    return m_fileName + QLatin1Char('.') + QString::number(number);
 }
 
 void SizeRotationStrategy::rotate()

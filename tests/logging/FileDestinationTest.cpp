@@ -108,6 +108,20 @@ TEST_F(FileDestinationTest, BackupsShiftUpToTheMaximumAndStopAtAGap)
     EXPECT_EQ(readAll(path("app.log.3")), "two");
 }
 
+TEST_F(FileDestinationTest, PercentSignsInThePathStayInBackupNames)
+{
+    const QString folder = path("run%1%2");
+    QDir().mkpath(folder);
+    const QString log = folder + "/app%1.log";
+    writeFile(log, "log");
+    writeFile(log + ".1", "one");
+    auto d = makeFileDestination(log, SizeRotation, 5, 3);
+    d->write(line("long enough to rotate"));
+    EXPECT_EQ(readAll(log + ".1"), "log");
+    EXPECT_EQ(readAll(log + ".2"), "one");
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files).size(), 3);
+}
+
 TEST_F(FileDestinationTest, ZeroAndNegativeBackupCounts)
 {
     SizeRotationStrategy zero;

@@ -249,19 +249,26 @@ TEST_F(LogWindowTest, SaveWritesTheLinesThroughTheFileDialog)
     EXPECT_EQ(QString::fromUtf8(selection.readAll()), lineOf(1));
     selection.close();
 
+    // A name without a suffix gets ".log".
+    answerer.setFileName(dir.filePath(QStringLiteral("plain")));
+    click("toolButtonSave");
+    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("plain.log"))));
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("plain"))));
+    QFile::remove(dir.filePath(QStringLiteral("plain.log")));
+
     // A cancelled dialog writes nothing.
     answerer.setFileName(QString());
     QFile::remove(saved.fileName());
     const QStringList before = QDir(dir.path()).entryList(QDir::Files);
     click("toolButtonSave");
-    EXPECT_EQ(fileDialogs(), 3);
+    EXPECT_EQ(fileDialogs(), 4);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), before);
     EXPECT_FALSE(QFile::exists(saved.fileName()));
 
     // A file that does not open: nothing written, nothing shown.
     answerer.setFileName(dir.filePath(QStringLiteral("no/such/folder/x.log")));
     click("toolButtonSave");
-    EXPECT_EQ(fileDialogs(), 4);
+    EXPECT_EQ(fileDialogs(), 5);
     for (const auto &seen : answerer.seen())
         EXPECT_TRUE(seen.kind == QStringLiteral("file") || seen.title == QStringLiteral("Save log"))
             << seen.kind.toStdString() << ": " << seen.text.toStdString();
