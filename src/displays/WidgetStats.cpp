@@ -58,9 +58,10 @@ void readPresence(int &bpm1, int &bpm2)
 } // namespace
 
 WidgetStats::WidgetStats(QWidget *parent)
-    : QWidget(parent), ui(new Ui::WidgetStats), timer(new QTimer(this))
+    : QWidget(parent), ui(new Ui::WidgetStats)
 {
     ui->setupUi(this);
+    timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this, &WidgetStats::refreshFields);
     timer->start(1000);
     refreshFields();

@@ -27,5 +27,5 @@ private slots:
 
 private:
     Ui::WidgetStats *ui;
-    QTimer *timer;
+    QTimer *timer = nullptr;
 };

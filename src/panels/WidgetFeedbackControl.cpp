@@ -182,11 +182,15 @@ void WidgetFeedbackControl::updateButtonPressed()
     if (sendDACoutputs() == -1)
         return;
 
-    bpmSelX = ui->comboBoxPidSourceX->currentIndex();
-    bpmSelY = ui->comboBoxPidSourceY->currentIndex();
+    // The device-link thread may rewrite the process-wide sources at any moment, so
+    // the controller and the store are given the operator's choice, not a re-read.
+    const int sourceX = ui->comboBoxPidSourceX->currentIndex();
+    const int sourceY = ui->comboBoxPidSourceY->currentIndex();
+    bpmSelX = sourceX;
+    bpmSelY = sourceY;
     bpmSelI0 = 0;
-    mailboxComm->setBPMselector(bpmSelX, bpmSelY, 0);
-    configIni->writeConfigBPMpos(bpmSelX, bpmSelY, 0);
+    mailboxComm->setBPMselector(sourceX, sourceY, 0);
+    configIni->writeConfigBPMpos(sourceX, sourceY, 0);
     emit BPMselectorChanged();
 
     const bool x = ui->confXcheckbox->isChecked();

@@ -61,6 +61,17 @@ void setChecked(QCheckBox *box, bool checked)
     ASSERT_EQ(box->isChecked(), checked);
 }
 
+// Presses a button and lets go beside it: released fires, clicked does not.
+void pressAndSlideOff(QPushButton *button)
+{
+    const QPoint beside(button->width() + 20, button->height() / 2);
+    QSignalSpy clicked(button, &QPushButton::clicked);
+    QTest::mousePress(button, Qt::LeftButton);
+    QTest::mouseMove(button, beside);
+    QTest::mouseRelease(button, Qt::LeftButton, {}, beside);
+    ASSERT_EQ(clicked.count(), 0);
+}
+
 void typeValue(QDoubleSpinBox *box, const QString &text)
 {
     box->setFocus();
@@ -291,7 +302,9 @@ TEST_F(FeedbackControlTest, IntensityLoopGetsAFreeDacChannel)
         EXPECT_EQ(stored("Beamline/DAC_I0").toInt(), c.i0);
     }
 
-    // Every other pair: the intensity loop never shares a channel with X or Y.
+    // Every pair: the controller's wiring expects this exact channel, and it is never
+    // one that X or Y drives.
+    constexpr int kI0[4][4] = {{-1, 2, 3, 2}, {2, -1, 3, 2}, {1, 3, -1, 0}, {2, 2, 1, -1}};
     for (int x = 0; x < 4; ++x) {
         for (int y = 0; y < 4; ++y) {
             if (x == y)
@@ -303,7 +316,8 @@ TEST_F(FeedbackControlTest, IntensityLoopGetsAFreeDacChannel)
             deviceOutSel(dx, dy, di);
             EXPECT_EQ(dx, x);
             EXPECT_EQ(dy, y);
-            EXPECT_TRUE(di >= 0 && di < 4 && di != x && di != y) << x << y << di;
+            EXPECT_EQ(di, kI0[x][y]) << x << y;
+            EXPECT_TRUE(di != x && di != y) << x << y << di;
         }
     }
     EXPECT_EQ(answerer.count(), 0);
@@ -352,7 +366,8 @@ TEST_F(FeedbackControlTest, UpdateConfigurationStoreAndDeviceAgree)
     chooseItem(child<QComboBox>(panel.get(), "positionYComboBox"), 0);
     setChecked(child<QCheckBox>(panel.get(), "confXcheckbox"), true);
     setChecked(child<QCheckBox>(panel.get(), "confYcheckbox"), true);
-    pressUpdateConfiguration();
+    // Let go beside the button: the panel acts on release, not on click.
+    pressAndSlideOff(child<QPushButton>(panel.get(), "updateConfButton"));
 
     // The store.
     EXPECT_EQ(stored("Beamline/DAC_posX").toInt(), 1);
@@ -461,6 +476,14 @@ TEST_F(FeedbackControlTest, SetpointsGoOutWhileFeedbackRunsAndComeBack)
     EXPECT_DOUBLE_EQ(i0, 0.0) << "the intensity setpoint is always sent as 0";
     EXPECT_EQ(changed.count(), 1);
     EXPECT_EQ(answerer.count(), 0);
+
+    // The button acts on release, not on click: pressing it and sliding off before
+    // letting go still sends.
+    yField->setValue(6.25);
+    pressAndSlideOff(child<QPushButton>(panel.get(), "buttonUpdate"));
+    ASSERT_GE(getSetpoint2(1, &y), 0);
+    EXPECT_DOUBLE_EQ(y, 6.25);
+    EXPECT_EQ(changed.count(), 2);
 
     // Read back from the controller, clamped to the field's range and 3 decimals.
     ASSERT_GE(setSetpoint2(0, 25000.0), 0);
