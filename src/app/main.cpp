@@ -50,13 +50,12 @@ void sendDeviceDefaults()
     mailboxComm->setROCenable(roc[0], roc[1], 0, roc[3], roc[4], 0);
 
     // A failed read leaves the loop sources as they were.
-    int x = bpmSelX;
-    int y = bpmSelY;
-    int i0 = bpmSelI0;
-    mailboxComm->getBPMselector(&x, &y, &i0);
-    bpmSelX = x;
-    bpmSelY = y;
-    bpmSelI0 = i0;
+    int x = 0, y = 0, i0 = 0;
+    if (mailboxComm->getBPMselector(&x, &y, &i0) >= 0) {
+        bpmSelX = x;
+        bpmSelY = y;
+        bpmSelI0 = i0;
+    }
 }
 
 } // namespace

@@ -64,20 +64,35 @@ void readPid(const QString &group, double *const outs[10])
     }
 }
 
-void writeBpmInt(const char *key, int bpm, int value)
+// The caller's type (int or double) goes into the QVariant and so into the file.
+void writeBpm(const char *key, int bpm, const QVariant &value)
 {
     Store settings;
     settings.beginGroup(bpmGroup(bpm));
-    settings.setValue(QLatin1String(key), QVariant(value));
+    settings.setValue(QLatin1String(key), value);
     settings.endGroup();
 }
 
-void writeBpmDouble(const char *key, int bpm, double value)
+// Arrays are opened with beginReadArray for writing too: no size entry goes into the
+// file, and a read always takes IirLength elements whatever the file holds.
+void writeIirArray(QSettings &settings, const QString &name, const double values[])
 {
-    Store settings;
-    settings.beginGroup(bpmGroup(bpm));
-    settings.setValue(QLatin1String(key), QVariant(value));
-    settings.endGroup();
+    settings.beginReadArray(name);
+    for (int i = 0; i < ConfigIni::IirLength; ++i) {
+        settings.setArrayIndex(i);
+        settings.setValue(QStringLiteral("val"), QVariant(values[i]));
+    }
+    settings.endArray();
+}
+
+void readIirArray(QSettings &settings, const QString &name, double values[])
+{
+    settings.beginReadArray(name);
+    for (int i = 0; i < ConfigIni::IirLength; ++i) {
+        settings.setArrayIndex(i);
+        values[i] = settings.value(QStringLiteral("val"), 0.0).toDouble();
+    }
+    settings.endArray();
 }
 
 int readBpmInt(const char *key, int bpm)
@@ -114,16 +129,16 @@ void ConfigIni::setFilePathForTesting(const QString &path)
     filePathOverride() = path;
 }
 
-void ConfigIni::writeConfigOrient(int value, int bpm) { writeBpmInt("Orient", bpm, value); }
+void ConfigIni::writeConfigOrient(int value, int bpm) { writeBpm("Orient", bpm, value); }
 int ConfigIni::readConfigOrient(int bpm) { return readBpmInt("Orient", bpm); }
 
-void ConfigIni::writeConfigScaleX(int bpm, double value) { writeBpmDouble("Scale_X", bpm, value); }
+void ConfigIni::writeConfigScaleX(int bpm, double value) { writeBpm("Scale_X", bpm, value); }
 double ConfigIni::readConfigScaleX(int bpm) { return readBpmDouble("Scale_X", bpm); }
-void ConfigIni::writeConfigScaleY(int bpm, double value) { writeBpmDouble("Scale_Y", bpm, value); }
+void ConfigIni::writeConfigScaleY(int bpm, double value) { writeBpm("Scale_Y", bpm, value); }
 double ConfigIni::readConfigScaleY(int bpm) { return readBpmDouble("Scale_Y", bpm); }
-void ConfigIni::writeConfigOffsetX(int bpm, double value) { writeBpmDouble("Offset_X", bpm, value); }
+void ConfigIni::writeConfigOffsetX(int bpm, double value) { writeBpm("Offset_X", bpm, value); }
 double ConfigIni::readConfigOffsetX(int bpm) { return readBpmDouble("Offset_X", bpm); }
-void ConfigIni::writeConfigOffsetY(int bpm, double value) { writeBpmDouble("Offset_Y", bpm, value); }
+void ConfigIni::writeConfigOffsetY(int bpm, double value) { writeBpm("Offset_Y", bpm, value); }
 double ConfigIni::readConfigOffsetY(int bpm) { return readBpmDouble("Offset_Y", bpm); }
 
 void ConfigIni::writeConfigCrossBar(int top, int right, int bottom, int left, int bpm)
@@ -320,53 +335,35 @@ void ConfigIni::readConfigIIR(double aX[IirLength], double bX[IirLength], double
     readConfigIIRgroup(settings, QStringLiteral("IIR_I0"), aI0, bI0);
 }
 
-void ConfigIni::writeConfigConvX(int bpm, double value) { writeBpmDouble("Conv_X", bpm, value); }
+void ConfigIni::writeConfigConvX(int bpm, double value) { writeBpm("Conv_X", bpm, value); }
 double ConfigIni::readConfigConvX(int bpm) { return readBpmDouble("Conv_X", bpm); }
-void ConfigIni::writeConfigConvY(int bpm, double value) { writeBpmDouble("Conv_Y", bpm, value); }
+void ConfigIni::writeConfigConvY(int bpm, double value) { writeBpm("Conv_Y", bpm, value); }
 double ConfigIni::readConfigConvY(int bpm) { return readBpmDouble("Conv_Y", bpm); }
-void ConfigIni::writeConfigDistanceX(int bpm, double value)
-{
-    writeBpmDouble("Distance_X", bpm, value);
-}
+void ConfigIni::writeConfigDistanceX(int bpm, double value) { writeBpm("Distance_X", bpm, value); }
 double ConfigIni::readConfigDistanceX(int bpm) { return readBpmDouble("Distance_X", bpm); }
-void ConfigIni::writeConfigDistanceY(int bpm, double value)
-{
-    writeBpmDouble("Distance_Y", bpm, value);
-}
+void ConfigIni::writeConfigDistanceY(int bpm, double value) { writeBpm("Distance_Y", bpm, value); }
 double ConfigIni::readConfigDistanceY(int bpm) { return readBpmDouble("Distance_Y", bpm); }
 
-void ConfigIni::writeConfigEncType(int value, int bpm) { writeBpmInt("EncType", bpm, value); }
+void ConfigIni::writeConfigEncType(int value, int bpm) { writeBpm("EncType", bpm, value); }
 int ConfigIni::readConfigEncType(int bpm) { return readBpmInt("EncType", bpm); }
 void ConfigIni::writeConfigEncIncrement(int value, int bpm)
 {
-    writeBpmInt("EncIncrement", bpm, value);
+    writeBpm("EncIncrement", bpm, value);
 }
 int ConfigIni::readConfigEncIncrement(int bpm) { return readBpmInt("EncIncrement", bpm); }
-void ConfigIni::writeConfigEncMath(int value, int bpm) { writeBpmInt("EncMath", bpm, value); }
+void ConfigIni::writeConfigEncMath(int value, int bpm) { writeBpm("EncMath", bpm, value); }
 int ConfigIni::readConfigEncMath(int bpm) { return readBpmInt("EncMath", bpm); }
-void ConfigIni::writeConfigEncX(int value, int bpm) { writeBpmInt("Enc_X", bpm, value); }
+void ConfigIni::writeConfigEncX(int value, int bpm) { writeBpm("Enc_X", bpm, value); }
 int ConfigIni::readConfigEncX(int bpm) { return readBpmInt("Enc_X", bpm); }
-void ConfigIni::writeConfigEncY(int value, int bpm) { writeBpmInt("Enc_Y", bpm, value); }
+void ConfigIni::writeConfigEncY(int value, int bpm) { writeBpm("Enc_Y", bpm, value); }
 int ConfigIni::readConfigEncY(int bpm) { return readBpmInt("Enc_Y", bpm); }
 
-// The arrays are opened with beginReadArray for writing too: no size entry goes into
-// the file, and a read always takes IirLength elements whatever the file holds.
 void ConfigIni::writeConfigIIRgroup(QSettings &settings, const QString &group,
                                     const double a[IirLength], const double b[IirLength])
 {
     settings.beginGroup(group);
-    settings.beginReadArray(QStringLiteral("a"));
-    for (int i = 0; i < IirLength; ++i) {
-        settings.setArrayIndex(i);
-        settings.setValue(QStringLiteral("val"), QVariant(a[i]));
-    }
-    settings.endArray();
-    settings.beginReadArray(QStringLiteral("b"));
-    for (int i = 0; i < IirLength; ++i) {
-        settings.setArrayIndex(i);
-        settings.setValue(QStringLiteral("val"), QVariant(b[i]));
-    }
-    settings.endArray();
+    writeIirArray(settings, QStringLiteral("a"), a);
+    writeIirArray(settings, QStringLiteral("b"), b);
     settings.endGroup();
 }
 
@@ -374,18 +371,8 @@ void ConfigIni::readConfigIIRgroup(QSettings &settings, const QString &group, do
                                    double b[IirLength])
 {
     settings.beginGroup(group);
-    settings.beginReadArray(QStringLiteral("a"));
-    for (int i = 0; i < IirLength; ++i) {
-        settings.setArrayIndex(i);
-        a[i] = settings.value(QStringLiteral("val"), 0.0).toDouble();
-    }
-    settings.endArray();
-    settings.beginReadArray(QStringLiteral("b"));
-    for (int i = 0; i < IirLength; ++i) {
-        settings.setArrayIndex(i);
-        b[i] = settings.value(QStringLiteral("val"), 0.0).toDouble();
-    }
-    settings.endArray();
+    readIirArray(settings, QStringLiteral("a"), a);
+    readIirArray(settings, QStringLiteral("b"), b);
     settings.endGroup();
 }
 

@@ -8,7 +8,8 @@
 //
 // Index selection: BPM index 0 selects the groups "BPM1" / "ROCandROI" and the key
 // "BeamThreshold"; any other index "BPM2" / "ROCandROI2" / "BeamThreshold2".
-// Out-parameters may be null; a null out is skipped.
+// Single-value out-parameters may be null (a null out is skipped); the IIR arrays
+// must each hold IirLength doubles.
 
 #include <QString>
 
