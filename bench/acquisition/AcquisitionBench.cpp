@@ -1,15 +1,11 @@
 // One acquisition cycle at the largest display buffer (14336 records), both BPMs
 // present, FFT length 8192, without drawing: the whole cycle and its three stages
 // (fetch, refill, spectra). The refill is also written as a plain loop into
-// preallocated arrays, the physical reference the in-place refill is held to, and
-// in the two other ways a container can be refilled (point by point, or a whole
-// vector handed over), which the in-place refill was chosen against.
+// preallocated arrays, the physical reference the in-place refill is held to.
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <cmath>
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -102,11 +98,11 @@ void BM_CycleSpectra(benchmark::State &state)
 }
 BENCHMARK(BM_CycleSpectra)->Unit(benchmark::kMicrosecond);
 
-// ---- the refill written three other ways ----
+// ---- the refill as a plain loop ----
 
-// The 20 time series of a cycle: container slot, word, scale.
+// The 20 time series of a cycle, in refill order: record word and scale.
 struct Series {
-    int kind, index, word;
+    int word;
     double scale;
 };
 
@@ -115,29 +111,18 @@ std::vector<Series> timeSeries()
     std::vector<Series> s;
     for (int b = 0; b < 2; ++b)
         for (int c = 0; c < 4; ++c)
-            s.push_back({GraphEncoderBpm1 + b, c, 24 + 4 * b + c, 1.0});
+            s.push_back({24 + 4 * b + c, 1.0});
     for (int b = 0; b < 2; ++b)
-        s.push_back({GraphPositionX, b, 4 * b, BPM_SCALE_X[b]});
+        s.push_back({4 * b, BPM_SCALE_X[b]});
     for (int b = 0; b < 2; ++b)
-        s.push_back({GraphPositionY, b, 4 * b + 1, BPM_SCALE_Y[b]});
+        s.push_back({4 * b + 1, BPM_SCALE_Y[b]});
     for (int b = 0; b < 2; ++b)
-        s.push_back({GraphAngleX, b, 4 * b, (BPM_SCALE_X[b] * 1000000) / (BPM_DIST_X[b] + BPM_DIST_X[b])});
+        s.push_back({4 * b, (BPM_SCALE_X[b] * 1000000) / (BPM_DIST_X[b] + BPM_DIST_X[b])});
     for (int b = 0; b < 2; ++b)
-        s.push_back({GraphAngleY, b, 4 * b + 1,
-                     (BPM_SCALE_Y[b] * 1000000) / (BPM_DIST_Y[b] + BPM_DIST_Y[b])});
+        s.push_back({4 * b + 1, (BPM_SCALE_Y[b] * 1000000) / (BPM_DIST_Y[b] + BPM_DIST_Y[b])});
     for (int c = 0; c < 4; ++c)
-        s.push_back({GraphDacOutput, c, 8 + c, 1.0});
+        s.push_back({8 + c, 1.0});
     return s;
-}
-
-bool scatterLess(const QCPGraphData &a, const QCPGraphData &b)
-{
-    auto less = [](double x, double y) { return x < y || (std::isnan(y) && !std::isnan(x)); };
-    if (less(a.key, b.key))
-        return true;
-    if (less(b.key, a.key))
-        return false;
-    return less(a.value, b.value);
 }
 
 void fillScatterPoints(QCPGraphData *p, const DisplayRecord *records, int n, int bpm)
@@ -149,7 +134,7 @@ void fillScatterPoints(QCPGraphData *p, const DisplayRecord *records, int n, int
         p[j].key = sx * first[j].word(4 * bpm);
         p[j].value = sy * first[j].word(4 * bpm + 1);
     }
-    std::sort(p, p + count, scatterLess);
+    std::sort(p, p + count, scatterPointLess);
 }
 
 // The physical reference: the same points into plain preallocated arrays.
@@ -179,63 +164,5 @@ void BM_RefillPlainLoopReference(benchmark::State &state)
     state.SetItemsProcessed(state.iterations() * (20 * kRecords + 2 * 1000));
 }
 BENCHMARK(BM_RefillPlainLoopReference)->Unit(benchmark::kMicrosecond);
-
-// Alternative: clear() and add() point by point (the container keeps its capacity).
-void BM_RefillClearAndAddPoints(benchmark::State &state)
-{
-    Fixture fx;
-    const auto series = timeSeries();
-    std::vector<QCPGraphData> xy(1000);
-    const DisplayRecord *records = fx.records.data();
-    for (auto _ : state) {
-        const double dt = 1.0 / SAMP_FREQ;
-        for (const Series &s : series) {
-            QCPGraphDataContainer &c = *fx.graphs[s.kind][s.index];
-            c.clear();
-            for (int i = 0; i < kRecords; ++i)
-                c.add(QCPGraphData(i * dt, s.scale * records[i].word(s.word)));
-        }
-        for (int b = 0; b < 2; ++b) {
-            fillScatterPoints(xy.data(), records, kRecords, b);
-            QCPGraphDataContainer &c = *fx.graphs[GraphXYBpm1 + b][0];
-            c.clear();
-            for (const QCPGraphData &p : xy)
-                c.add(p);
-        }
-        benchmark::ClobberMemory();
-    }
-    state.SetItemsProcessed(state.iterations() * (20 * kRecords + 2 * 1000));
-}
-BENCHMARK(BM_RefillClearAndAddPoints)->Unit(benchmark::kMicrosecond);
-
-// Alternative: fill a scratch vector and hand it over with set(). The container then
-// shares the scratch storage, so the next cycle's write copies it (one allocation
-// and copy per container and cycle).
-void BM_RefillSetScratchVector(benchmark::State &state)
-{
-    Fixture fx;
-    const auto series = timeSeries();
-    std::vector<QVector<QCPGraphData>> scratch(series.size(), QVector<QCPGraphData>(kRecords));
-    QVector<QCPGraphData> xy[2] = {QVector<QCPGraphData>(1000), QVector<QCPGraphData>(1000)};
-    const DisplayRecord *records = fx.records.data();
-    for (auto _ : state) {
-        const double dt = 1.0 / SAMP_FREQ;
-        for (size_t s = 0; s < series.size(); ++s) {
-            QCPGraphData *p = scratch[s].data();
-            for (int i = 0; i < kRecords; ++i) {
-                p[i].key = i * dt;
-                p[i].value = series[s].scale * records[i].word(series[s].word);
-            }
-            fx.graphs[series[s].kind][series[s].index]->set(scratch[s], true);
-        }
-        for (int b = 0; b < 2; ++b) {
-            fillScatterPoints(xy[b].data(), records, kRecords, b);
-            fx.graphs[GraphXYBpm1 + b][0]->set(xy[b], true);
-        }
-        benchmark::ClobberMemory();
-    }
-    state.SetItemsProcessed(state.iterations() * (20 * kRecords + 2 * 1000));
-}
-BENCHMARK(BM_RefillSetScratchVector)->Unit(benchmark::kMicrosecond);
 
 } // namespace

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <stdexcept>
 #include <vector>
 
 namespace {
@@ -14,6 +15,10 @@ FloatFFT::FloatFFT(int N)
     : re(new float[N]), im(new float[N]), size(N),
       bits(N > 0 ? static_cast<int>(std::log2(static_cast<double>(N)) - 1.0) : -1)
 {
+    // The butterflies pair points h apart up to N: any other length than a power of
+    // two would take them past the ends of the arrays.
+    if (N > 1 && (N & (N - 1)) != 0)
+        throw std::invalid_argument("FloatFFT: the length must be a power of two");
 }
 
 FloatFFT::~FloatFFT() = default;

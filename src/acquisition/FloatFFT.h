@@ -9,7 +9,8 @@
 class FloatFFT
 {
 public:
-    // N must be a power of two, at least 2; a negative N throws std::bad_array_new_length.
+    // N must be a power of two, at least 2 (0 and 1 leave nothing to transform); a
+    // negative N throws std::bad_array_new_length, any other N std::invalid_argument.
     explicit FloatFFT(int N);
     ~FloatFFT();
 

@@ -26,18 +26,6 @@ void fillTimeSeries(const QSharedPointer<QCPGraphDataContainer> &container,
     }
 }
 
-// By key (a NaN key after every number, so the order stays a strict weak one even
-// for a corrupted record), equal keys by value.
-bool lessForScatter(const QCPGraphData &a, const QCPGraphData &b)
-{
-    auto less = [](double x, double y) { return x < y || (std::isnan(y) && !std::isnan(x)); };
-    if (less(a.key, b.key))
-        return true;
-    if (less(b.key, a.key))
-        return false;
-    return less(a.value, b.value);
-}
-
 // The scatter of the newest min(n, 1000) records. A graph's container keeps its
 // points sorted by key, so the points are sorted in place once filled.
 void fillScatter(const QSharedPointer<QCPGraphDataContainer> &container,
@@ -58,10 +46,22 @@ void fillScatter(const QSharedPointer<QCPGraphDataContainer> &container,
         p[j].key = sx * first[j].word(wx);
         p[j].value = sy * first[j].word(wy);
     }
-    std::sort(p, p + count, lessForScatter);
+    std::sort(p, p + count, scatterPointLess);
 }
 
 } // namespace
+
+bool scatterPointLess(const QCPGraphData &a, const QCPGraphData &b)
+{
+    // A NaN after every number keeps the order a strict weak one, which std::sort
+    // needs to stay inside the range.
+    auto less = [](double x, double y) { return x < y || (std::isnan(y) && !std::isnan(x)); };
+    if (less(a.key, b.key))
+        return true;
+    if (less(b.key, a.key))
+        return false;
+    return less(a.value, b.value);
+}
 
 int graphIndexCount(int kind)
 {

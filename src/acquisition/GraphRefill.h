@@ -16,6 +16,9 @@ using GraphSlots = QSharedPointer<QCPGraphDataContainer>[GraphDataKindCount][Max
 // Valid indices of each kind: XY 1, spectrum 2, encoders 4, positions 2, DAC 4, angles 2.
 int graphIndexCount(int kind);
 
+// Order of the XY scatter points: by key, equal keys by value, NaN after numbers.
+bool scatterPointLess(const QCPGraphData &a, const QCPGraphData &b);
+
 // Makes `container` hold exactly `count` points and returns them for writing (their
 // contents are left over from before), or null when count is not positive (the
 // container is then empty). Only a change of count touches the allocation.

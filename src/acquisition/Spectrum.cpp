@@ -13,6 +13,9 @@ double fftw_abs(const double *c)
     return std::sqrt(c[0] * c[0] + c[1] * c[1]);
 }
 
+namespace {
+
+// Positions in micrometres (the BPM's scale for its axis), encoder counts unscaled.
 double spectrumInputScale(int word)
 {
     switch (word) {
@@ -30,6 +33,8 @@ int spectrumLength(int requested, int n)
     // than asked for, all of them are transformed (coarser bins, true amplitudes).
     return std::max(0, std::min(requested, n));
 }
+
+} // namespace
 
 void computeSpectrum(QCPGraphDataContainer &out, const DisplayRecord *records, int n, int bpm,
                      const SpectrumSettings &settings, double sampleRate)
@@ -65,22 +70,23 @@ void computeSpectrum(QCPGraphDataContainer &out, const DisplayRecord *records, i
     fftw_plan plan = fftw_plan_dft_r2c_1d(N, in, spec, FFTW_ESTIMATE);
     fftw_execute(plan);
 
-    const double binWidth = sampleRate / N;
-    const double norm = 2.0 / N;   // the same factor on every bin, DC and N/2 included
+    // Keys (i * f) / N and amplitudes 2 * |X| / N, the same factor on every bin (DC and
+    // N/2 included). Multiplying first rounds each key once, where a precomputed bin
+    // width would carry its own rounding into every key.
     if (settings.mode == 0) {
         QCPGraphData *p = refillPoints(out, bins);
         for (int i = 0; i < bins; ++i) {
-            p[i].key = i * binWidth;
-            p[i].value = norm * fftw_abs(spec[i]);
+            p[i].key = (i * sampleRate) / N;
+            p[i].value = 2.0 * fftw_abs(spec[i]) / N;
         }
     } else if (N > 1) {
         // Cumulative RMS above DC: each bin of amplitude a adds a^2/2 to the power.
         QCPGraphData *p = refillPoints(out, bins - 1);
         double acc = 0.0;
         for (int i = 1; i < bins; ++i) {
-            const double a = norm * fftw_abs(spec[i]);
+            const double a = 2.0 * fftw_abs(spec[i]) / N;
             acc = a * a * 0.5 + acc;
-            p[i - 1].key = i * binWidth;
+            p[i - 1].key = (i * sampleRate) / N;
             p[i - 1].value = std::sqrt(acc);
         }
     } else {

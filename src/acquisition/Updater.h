@@ -39,8 +39,9 @@ public:
     void setFFTlength(int length);
     void setFFTselector(int selector);
 
-    // The timer that drives the cycles. It is stopped while the fatal fetch message
-    // is open, so that failing cycles do not pile up message boxes.
+    // The timer that drives the cycles. It is stopped for good when the fatal fetch
+    // message opens (the application quits after it), so that the cycles it would
+    // go on firing in the message's event loop do not pile up further messages.
     void setTimer(QTimer *timer);
 
 public slots:

@@ -5,6 +5,7 @@
 #include <complex>
 #include <new>
 #include <random>
+#include <stdexcept>
 #include <vector>
 
 #include "FloatFFT.h"
@@ -17,6 +18,25 @@ TEST(FloatFFT, SizeBitsAndBitReversal)
     EXPECT_EQ(FloatFFT::bitReverse(6, 2), 3);
     EXPECT_EQ(FloatFFT::bitReverse(7, -1), 0);
     EXPECT_THROW(FloatFFT(-4), std::bad_array_new_length);
+    // Other lengths would send the butterflies past the arrays.
+    EXPECT_THROW(FloatFFT(6), std::invalid_argument);
+    EXPECT_THROW(FloatFFT(1000), std::invalid_argument);
+    FloatFFT single(1);
+    const float point[2] = {2.0f, 3.0f};
+    single.load(point);
+    single.compute();
+    EXPECT_EQ(single.real()[0], 0.0f);
+    EXPECT_EQ(single.imag()[0], 0.0f);
+}
+
+// Forward kernel, and 6.2831854 (a little above 2 pi) for the full turn: half a
+// turn leaves a sine of about 4.6e-8 where 2 pi itself would leave 1e-16.
+TEST(FloatFFT, TwiddleConstants)
+{
+    EXPECT_EQ(FloatFFT::cosTwiddle(0, 8), 1.0f);
+    EXPECT_FLOAT_EQ(FloatFFT::sinTwiddle(1, 4), -1.0f);
+    EXPECT_FLOAT_EQ(FloatFFT::cosTwiddle(1, 2), -1.0f);
+    EXPECT_NEAR(FloatFFT::sinTwiddle(1, 2), 4.64e-8f, 0.01e-8f);
 }
 
 // Constant input: the means go first, so everything is zero, bin 0 included.

@@ -12,12 +12,7 @@ constexpr double kPi = 3.14159265358979323846;
 
 SpectrumSettings settings(int length, int selector, bool removeDC, int mode)
 {
-    SpectrumSettings s;
-    s.length = length;
-    s.selector = selector;
-    s.removeDC = removeDC;
-    s.mode = mode;
-    return s;
+    return {length, selector, removeDC, mode};
 }
 
 double lastValue(const QCPGraphDataContainer &c)

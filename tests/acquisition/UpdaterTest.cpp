@@ -1,17 +1,23 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QMutex>
 #include <QSignalSpy>
+#include <QStringList>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <vector>
 
 #include "AcquisitionTestSupport.h"
 #include "DialogAnswerer.h"
+#include "Logger.h"
 #include "NivraLibrary.h"
 #include "NivraSim.h"
 #include "Updater.h"
@@ -32,6 +38,42 @@ bool samePoints(const Points &a, const Points &b)
         return x.key == y.key && x.value == y.value;
     });
 }
+
+// Collects the texts of the messages the logger's writer thread delivers.
+class TextLog : public Logging::Destination
+{
+public:
+    void write(const Logging::LogMessage &m) override
+    {
+        QMutexLocker lock(&mutex);
+        texts.append(m.message());
+    }
+    bool isValid() override { return true; }
+    QString type() const override { return QStringLiteral("acquisition-test"); }
+
+    // Everything logged before this call, once the writer has delivered it.
+    QStringList settled()
+    {
+        LOG_FATAL() << "settled";
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 10000) {
+            {
+                QMutexLocker lock(&mutex);
+                if (texts.contains(QStringLiteral("settled "))) {
+                    texts.removeAll(QStringLiteral("settled "));
+                    return texts;
+                }
+            }
+            QThread::msleep(1);
+        }
+        return {};
+    }
+
+private:
+    QMutex mutex;
+    QStringList texts;
+};
 
 // Runs the event loop until something quits it; 99 when nothing did within 10 s.
 int runUntilQuit()
@@ -285,9 +327,17 @@ TEST_F(UpdaterCycle, SpectraFollowTheSettings)
 }
 
 // A fetch that comes back short, or fails, ends the program after the critical
-// message, with no graph touched; the handed-over timer is stopped meanwhile.
+// message, with no graph touched; the handed-over timer is stopped meanwhile. The
+// Debug line of each fetch comes first.
 TEST_F(UpdaterCycle, ShortFetchIsFatal)
 {
+    auto &logger = Logging::Logger::instance();
+    const Logging::Level level = logger.level();
+    logger.setLevel(Logging::DebugLevel);
+    auto destination = std::make_unique<TextLog>();
+    TextLog *log = destination.get();
+    logger.addDestination(std::move(destination));
+
     updater->updateGraphs();
     const Points before = pointsOf(graphs[GraphDacOutput][2]);
     QSignalSpy replots(updater.get(), &Updater::replotGraphs);
@@ -316,6 +366,12 @@ TEST_F(UpdaterCycle, ShortFetchIsFatal)
     }
     EXPECT_EQ(replots.count(), 0);
     EXPECT_TRUE(samePoints(pointsOf(graphs[GraphDacOutput][2]), before));
+
+    EXPECT_EQ(log->settled(),
+              (QStringList{"updateGraphs read 14336 samples ", "updateGraphs read 100 samples ",
+                           "updateGraphs read -5 samples "}));
+    logger.removeDestination(QStringLiteral("acquisition-test"));
+    logger.setLevel(level);
 }
 
 // With the message left open for a while, the timer that keeps firing in its event
@@ -329,7 +385,7 @@ TEST_F(UpdaterCycle, OpenFatalMessageDoesNotStack)
         QObject::connect(&acquisition, &QTimer::timeout, updater.get(), &Updater::updateGraphs);
         updater->setTimer(handedOver ? &acquisition : nullptr);
         std::unique_ptr<DialogAnswerer> answerer;
-        QTimer::singleShot(300, [&] { answerer = std::make_unique<DialogAnswerer>(); });
+        QTimer::singleShot(100, [&] { answerer = std::make_unique<DialogAnswerer>(); });
         acquisition.start(5);
 
         EXPECT_EQ(runUntilQuit(), 0);
@@ -338,4 +394,29 @@ TEST_F(UpdaterCycle, OpenFatalMessageDoesNotStack)
         EXPECT_EQ(acquisition.isActive(), !handedOver);
         updater->setTimer(nullptr);
     }
+}
+
+// Corrupted records (NaN positions) must neither upset the sort nor go missing:
+// the scatter stays sorted by key with the NaN keys after the numbers.
+TEST(GraphRefill, ScatterWithNaNPositionsStaysSorted)
+{
+    const int n = 1200;
+    auto records = zeroRecords(n);
+    for (int i = 0; i < n; ++i)
+        setWord(records[i], 0, i % 3 == 0 ? std::nan("") : double((i * 7919) % 1000));
+    GraphSlots graphs;
+    graphs[GraphXYBpm1][0] = Container::create();
+    const bool present[2] = {true, false};
+    refillDisplayGraphs(graphs, records.data(), n, 1000.0, present);
+
+    const Points points = pointsOf(graphs[GraphXYBpm1][0]);
+    ASSERT_EQ(points.size(), 1000u);
+    const auto firstNaN = std::find_if(points.begin(), points.end(),
+                                       [](const QCPGraphData &p) { return std::isnan(p.key); });
+    EXPECT_TRUE(std::is_sorted(points.begin(), firstNaN,
+                               [](const auto &a, const auto &b) { return a.key < b.key; }));
+    EXPECT_TRUE(std::all_of(firstNaN, points.end(),
+                            [](const QCPGraphData &p) { return std::isnan(p.key); }));
+    // Records 200 .. 1199: every third one, from 201 on, is corrupted.
+    EXPECT_EQ(points.end() - firstNaN, 333);
 }
