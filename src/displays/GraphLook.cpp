@@ -57,10 +57,10 @@ void GraphLook::setBackground(QCustomPlot *plot, int height)
     plot->setBackground(QBrush(gradient));
 }
 
-int GraphLook::plotHeight(const QCustomPlot *plot)
+void GraphLook::fitBackground(QCustomPlot *plot)
 {
     const QRect g = plot->geometry();
-    return g.bottom() - g.top();
+    setBackground(plot, g.bottom() - g.top());
 }
 
 void GraphLook::setWhiteAxes(QCustomPlot *plot)
@@ -98,7 +98,7 @@ GraphContainer GraphLook::containerAt(const QList<GraphContainer> &containers, i
     return containers.at(index);
 }
 
-void GraphLook::setTimeAxesLook(QCustomPlot *plot)
+void GraphLook::setChannelPlotAxes(QCustomPlot *plot)
 {
     plot->yAxis->setLabel(QStringLiteral("yLabel"));
     plot->xAxis->setLabel(QStringLiteral("xLabel"));
@@ -107,7 +107,7 @@ void GraphLook::setTimeAxesLook(QCustomPlot *plot)
     plot->yAxis->setNumberPrecision(5);
 }
 
-void GraphLook::setTimeInteractions(QCustomPlot *plot, Qt::Orientations zoom)
+void GraphLook::setChannelPlotInteractions(QCustomPlot *plot, Qt::Orientations zoom)
 {
     plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom | QCP::iSelectPlottables
                           | QCP::iSelectAxes);

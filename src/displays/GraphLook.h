@@ -32,8 +32,9 @@ public:
     // Gradient from rgb(100,100,100) at the top to rgb(30,30,30) at `height` pixels,
     // padded with the end colour below.
     static void setBackground(QCustomPlot *plot, int height);
-    // The height the resize handlers use: geometry bottom minus top.
-    static int plotHeight(const QCustomPlot *plot);
+    // The gradient over the plot's present height (geometry bottom minus top), as the
+    // resize handlers rebuild it; shows at the next redraw.
+    static void fitBackground(QCustomPlot *plot);
 
     // White tick labels and labels; white base, tick and sub-tick pens of width 1.0.
     static void setWhiteAxes(QCustomPlot *plot);
@@ -45,10 +46,12 @@ public:
     static QList<GraphContainer> addChannelGraphs(QCustomPlot *plot, int count);
     static GraphContainer containerAt(const QList<GraphContainer> &containers, int index);
 
-    // "xLabel"/"yLabel" placeholders, white axes, value axis in "e" with 5 digits.
-    static void setTimeAxesLook(QCustomPlot *plot);
-    // Drag, zoom, plottable and axis selection (0x1B); the wheel zooms `zoom`.
-    static void setTimeInteractions(QCustomPlot *plot, Qt::Orientations zoom);
+    // Spectrum and time graphs: "xLabel"/"yLabel" placeholders, white axes, value axis
+    // in "e" with 5 digits.
+    static void setChannelPlotAxes(QCustomPlot *plot);
+    // Spectrum and time graphs: drag, zoom, plottable and axis selection (0x1B); the
+    // wheel zooms `zoom`.
+    static void setChannelPlotInteractions(QCustomPlot *plot, Qt::Orientations zoom);
 
     // Two-BPM graphs: asks the controller which encoder boxes serve the BPMs and shows
     // graph 0 (BPM1) and graph 1 (BPM2) only while present and checked. Acts only on a

@@ -14,10 +14,7 @@ constexpr int kMaxGraphs = 2;
 
 } // namespace
 
-WidgetGraphBpmTime::WidgetGraphBpmTime(QWidget *parent, int index)
-    : QWidget(parent), m_index(index)
-{
-}
+WidgetGraphBpmTime::WidgetGraphBpmTime(QWidget *parent) : QWidget(parent) {}
 
 void WidgetGraphBpmTime::build(const Form &form, int graphs)
 {
@@ -45,9 +42,9 @@ void WidgetGraphBpmTime::build(const Form &form, int graphs)
     plot->xAxis->setRange(0, GraphLook::displaySpanSeconds(DISP_BUF_SIZE, SAMP_FREQ));
 
     GraphLook::setBackground(plot, GraphLook::initialGradientHeight());
-    GraphLook::setTimeAxesLook(plot);
+    GraphLook::setChannelPlotAxes(plot);
     // The time axis keeps its span under the wheel.
-    GraphLook::setTimeInteractions(plot, Qt::Vertical);
+    GraphLook::setChannelPlotInteractions(plot, Qt::Vertical);
 }
 
 GraphContainer WidgetGraphBpmTime::graphData(int index) const
@@ -93,5 +90,5 @@ void WidgetGraphBpmTime::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     if (m_form.graph)
-        GraphLook::setBackground(m_form.graph, GraphLook::plotHeight(m_form.graph));
+        GraphLook::fitBackground(m_form.graph);
 }

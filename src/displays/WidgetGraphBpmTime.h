@@ -20,9 +20,6 @@ class WidgetGraphBpmTime : public QWidget
 {
     Q_OBJECT
 public:
-    // X instance 0, Y instance 1; both behave alike.
-    int index() const { return m_index; }
-
     // Container of graph `index`; null for an index outside the graphs.
     GraphContainer graphData(int index) const;
 
@@ -47,13 +44,12 @@ protected:
         QCheckBox *autoscale;
     };
 
-    WidgetGraphBpmTime(QWidget *parent, int index);
+    explicit WidgetGraphBpmTime(QWidget *parent);
     // Called by the derived constructor right after its form is set up.
     void build(const Form &form, int graphs);
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    int m_index;
     Form m_form{};
     QList<GraphContainer> m_data;
 };

@@ -39,8 +39,8 @@ WidgetGraphCurrents::WidgetGraphCurrents(QWidget *parent, int channels)
     plot->xAxis->setRange(0, GraphLook::displaySpanSeconds(DISP_BUF_SIZE, SAMP_FREQ));
 
     GraphLook::setBackground(plot, GraphLook::initialGradientHeight());
-    GraphLook::setTimeAxesLook(plot);
-    GraphLook::setTimeInteractions(plot, Qt::Horizontal | Qt::Vertical);
+    GraphLook::setChannelPlotAxes(plot);
+    GraphLook::setChannelPlotInteractions(plot, Qt::Horizontal | Qt::Vertical);
 }
 
 WidgetGraphCurrents::~WidgetGraphCurrents()
@@ -104,5 +104,5 @@ void WidgetGraphCurrents::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     if (ui->graph)   // not yet built while the form sets itself up
-        GraphLook::setBackground(ui->graph, GraphLook::plotHeight(ui->graph));
+        GraphLook::fitBackground(ui->graph);
 }

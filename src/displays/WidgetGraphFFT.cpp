@@ -29,8 +29,13 @@ QSharedPointer<QCPAxisTickerLog> logTicker(int tickCount)
     return ticker;
 }
 
+// The start range's upper bound of both axes.
+constexpr double kStartUpper = 1000;
+
 // Index 0 ("Log") or any other ("Lin"). A logarithmic axis cannot start at or below
-// zero: such a range restarts at 10, keeping its upper bound.
+// zero: such a range restarts at 10, keeping its upper bound. A range wholly at or
+// below zero would leave the axis on negative values, where no spectrum ever shows
+// and autoscale cannot bring it back; it restarts at 10 to the start upper bound.
 void setAxisScale(QCPAxis *axis, int index, int tickCount)
 {
     if (index == 0) {
@@ -38,7 +43,7 @@ void setAxisScale(QCPAxis *axis, int index, int tickCount)
         const QCPRange range = axis->range();
         axis->setScaleType(QCPAxis::stLogarithmic);
         if (range.lower <= 0)
-            axis->setRange(10, range.upper);
+            axis->setRange(10, range.upper > 0 ? range.upper : kStartUpper);
         axis->setTicker(logTicker(tickCount));
     } else {
         axis->setScaleType(QCPAxis::stLinear);
@@ -92,7 +97,7 @@ WidgetGraphFFT::WidgetGraphFFT(QWidget *parent, int graphs)
     connect(plot, &QCustomPlot::mousePress, this, &WidgetGraphFFT::graphClicked);
 
     GraphLook::setBackground(plot, GraphLook::initialGradientHeight());
-    GraphLook::setTimeAxesLook(plot);
+    GraphLook::setChannelPlotAxes(plot);
 
     plot->yAxis->setScaleType(QCPAxis::stLogarithmic);
     plot->yAxis->setTicker(logTicker(kYTickCount));
@@ -101,10 +106,10 @@ WidgetGraphFFT::WidgetGraphFFT(QWidget *parent, int graphs)
 
     plot->xAxis->grid()->setSubGridVisible(true);
     plot->yAxis->grid()->setSubGridVisible(true);
-    plot->yAxis->setRange(1e-12, 1000);
-    plot->xAxis->setRange(10, 1000);
+    plot->yAxis->setRange(1e-12, kStartUpper);
+    plot->xAxis->setRange(10, kStartUpper);
 
-    GraphLook::setTimeInteractions(plot, Qt::Horizontal | Qt::Vertical);
+    GraphLook::setChannelPlotInteractions(plot, Qt::Horizontal | Qt::Vertical);
 }
 
 WidgetGraphFFT::~WidgetGraphFFT()
@@ -196,5 +201,5 @@ void WidgetGraphFFT::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     if (ui->graph)   // not yet built while the form sets itself up
-        GraphLook::setBackground(ui->graph, GraphLook::plotHeight(ui->graph));
+        GraphLook::fitBackground(ui->graph);
 }

@@ -2,8 +2,8 @@
 
 #include "ui_WidgetGraphRad.h"
 
-WidgetGraphRad::WidgetGraphRad(QWidget *parent, int index, int graphs)
-    : WidgetGraphBpmTime(parent, index), ui(new Ui::WidgetGraphRad())
+WidgetGraphRad::WidgetGraphRad(QWidget *parent, int /*index*/, int graphs)
+    : WidgetGraphBpmTime(parent), ui(new Ui::WidgetGraphRad())
 {
     ui->setupUi(this);
     build({ui->graph, ui->CheckCh1, ui->label_1_color, ui->CheckCh2, ui->label_2_color,

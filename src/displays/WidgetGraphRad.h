@@ -11,7 +11,7 @@ class WidgetGraphRad : public WidgetGraphBpmTime
 {
     Q_OBJECT
 public:
-    // index 0 for the X instance, 1 for Y; graphs is 2 (one per BPM).
+    // index 0 for the X instance, 1 for Y (both behave alike); graphs is 2 (one per BPM).
     WidgetGraphRad(QWidget *parent, int index, int graphs);
     ~WidgetGraphRad() override;
 

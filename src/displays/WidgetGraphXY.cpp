@@ -35,6 +35,12 @@ void readRoi(int index, double *roiX, double *roiY, double *rocPercent)
         configIni->readConfigROCandROI(roiX, roiY, &i0min, &i0max, rocPercent, index);
 }
 
+// Without the device link no loop is known: nothing is marked or set.
+int pidConfCode()
+{
+    return mailboxComm ? mailboxComm->getPIDconf() : -1;
+}
+
 } // namespace
 
 WidgetGraphXY::WidgetGraphXY(int index, QWidget *parent)
@@ -65,7 +71,7 @@ WidgetGraphXY::WidgetGraphXY(int index, QWidget *parent)
     readRoi(m_index, &roiX, &roiY, &rocPercent);
     drawROIandROC(roiX, roiY, rocPercent / 100);
 
-    GraphLook::setBackground(plot, GraphLook::plotHeight(plot));
+    GraphLook::fitBackground(plot);
 
     plot->setInteractions(QCP::iRangeZoom);
     ui->targetEnable->setCheckable(true);
@@ -141,7 +147,7 @@ void WidgetGraphXY::updateGraphXY()
     const QPointF b = m_roc->bottomRight->coords();
     marker->data()->clear();
 
-    const int code = mailboxComm ? mailboxComm->getPIDconf() : 0;
+    const int code = pidConfCode();
 
     enum class Shape { None, Vertical, Horizontal, Point } shape = Shape::None;
     switch (code) {
@@ -206,9 +212,10 @@ void WidgetGraphXY::graphClicked(QMouseEvent *event)
     double rocPercent = 0;
     readRoi(m_index, &roiX, &roiY, &rocPercent);
 
-    const int code = mailboxComm ? mailboxComm->getPIDconf() : -1;
-    const bool outsideX = std::abs(x) > roiX;
-    const bool outsideY = std::abs(y) > roiY;
+    const int code = pidConfCode();
+    // Written so that a limit that is not a number refuses rather than lets any click by.
+    const bool outsideX = !(std::abs(x) <= roiX);
+    const bool outsideY = !(std::abs(y) <= roiY);
     switch (code) {
     case 0:
     case 2:
@@ -249,5 +256,5 @@ void WidgetGraphXY::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     if (ui->graph)   // not yet built while the form sets itself up
-        GraphLook::setBackground(ui->graph, GraphLook::plotHeight(ui->graph));
+        GraphLook::fitBackground(ui->graph);
 }

@@ -166,6 +166,67 @@ TEST_F(GraphCommonTest, AutoscaleCountsOnlyVisibleGraphs)
     EXPECT_DOUBLE_EQ(plotOf(&w)->yAxis->range().upper, 1);
 }
 
+// The spectrum, position and angle graphs show a BPM's graph only while its encoder
+// box is present and its check box ticked, asking the controller at each toggle.
+TEST_F(GraphCommonTest, BpmGraphsFollowEncoderBoxesAndCheckBoxes)
+{
+    for (const Kind &kind : kinds()) {
+        if (QByteArray(kind.name).startsWith("Currents"))
+            continue;
+        SCOPED_TRACE(kind.name);
+        nivraSimReset(1);
+        std::unique_ptr<QWidget> w(kind.make());
+        showAt(w.get(), 800, 400);
+        QCheckBox *bpm1 = child<QCheckBox>(w.get(), "CheckCh1");
+        QCheckBox *bpm2 = child<QCheckBox>(w.get(), "CheckCh2");
+        QCPGraph *g0 = plotOf(w.get())->graph(0);
+        QCPGraph *g1 = plotOf(w.get())->graph(1);
+        ASSERT_TRUE(bpm1->isChecked());
+        ASSERT_TRUE(bpm2->isChecked());
+
+        // (1, 1): each graph follows its box.
+        setChecked(bpm2, false);
+        EXPECT_TRUE(g0->visible());
+        EXPECT_FALSE(g1->visible());
+
+        // (1, 0): BPM2 stays hidden even when ticked.
+        nivraSimSetTovash(1, 0);
+        setChecked(bpm2, true);
+        EXPECT_TRUE(g0->visible());
+        EXPECT_FALSE(g1->visible());
+        setChecked(bpm1, false);
+        EXPECT_FALSE(g0->visible());
+
+        // (0, 1): the mirror image.
+        nivraSimSetTovash(0, 0);
+        nivraSimSetTovash(1, 1);
+        setChecked(bpm1, true);
+        EXPECT_FALSE(g0->visible());
+        EXPECT_TRUE(g1->visible());
+
+        // (0, 0): every toggle hides both.
+        nivraSimSetTovash(1, 0);
+        setChecked(bpm2, false);
+        setChecked(bpm2, true);
+        EXPECT_FALSE(g0->visible());
+        EXPECT_FALSE(g1->visible());
+
+        // A failed query counts as no box present.
+        nivraSimSetTovash(0, 1);
+        nivraSimSetTovash(1, 1);
+        nivraSimFailCall("getTovashes", -1);
+        setChecked(bpm1, false);
+        setChecked(bpm1, true);
+        EXPECT_FALSE(g0->visible());
+        EXPECT_FALSE(g1->visible());
+        nivraSimClearFaults();
+        setChecked(bpm1, false);
+        setChecked(bpm1, true);
+        EXPECT_TRUE(g0->visible());
+        EXPECT_TRUE(g1->visible());
+    }
+}
+
 TEST_F(GraphCommonTest, XYGraphNeverRescales)
 {
     writeConfig("ROCandROI/RoiX", 100.0);

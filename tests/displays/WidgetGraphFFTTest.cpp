@@ -1,5 +1,5 @@
-// The spectrum graph: the engine settings its controls send, the presence tables,
-// Lin/Log switching and the cursor fields.
+// The spectrum graph: the engine settings its controls send, the current meters at
+// start, the hide operation, Lin/Log switching and the cursor fields.
 
 #include <QLabel>
 #include <QLineEdit>
@@ -169,58 +169,6 @@ TEST_F(WidgetGraphFFTTest, CurrentMetersPresentAtStartTickTheBoxes)
     EXPECT_FALSE(child<QCheckBox>(w3.get(), "CheckCh2")->isChecked());
 }
 
-TEST_F(WidgetGraphFFTTest, GraphsFollowEncoderBoxesAndCheckBoxes)
-{
-    auto w = make();
-    QCheckBox *bpm1 = child<QCheckBox>(w.get(), "CheckCh1");
-    QCheckBox *bpm2 = child<QCheckBox>(w.get(), "CheckCh2");
-    QCPGraph *g0 = plotOf(w.get())->graph(0);
-    QCPGraph *g1 = plotOf(w.get())->graph(1);
-    ASSERT_TRUE(bpm1->isChecked());
-    ASSERT_TRUE(bpm2->isChecked());
-
-    // (1, 1): each graph follows its box.
-    setChecked(bpm2, false);
-    EXPECT_TRUE(g0->visible());
-    EXPECT_FALSE(g1->visible());
-
-    // (1, 0): BPM2 stays hidden even when ticked.
-    nivraSimSetTovash(1, 0);
-    setChecked(bpm2, true);
-    EXPECT_TRUE(g0->visible());
-    EXPECT_FALSE(g1->visible());
-    setChecked(bpm1, false);
-    EXPECT_FALSE(g0->visible());
-
-    // (0, 1): the mirror image.
-    nivraSimSetTovash(0, 0);
-    nivraSimSetTovash(1, 1);
-    setChecked(bpm1, true);
-    EXPECT_FALSE(g0->visible());
-    EXPECT_TRUE(g1->visible());
-
-    // (0, 0): every toggle hides both.
-    nivraSimSetTovash(1, 0);
-    setChecked(bpm2, false);
-    setChecked(bpm2, true);
-    EXPECT_FALSE(g0->visible());
-    EXPECT_FALSE(g1->visible());
-
-    // A failed query counts as no box present.
-    nivraSimSetTovash(0, 1);
-    nivraSimSetTovash(1, 1);
-    nivraSimFailCall("getTovashes", -1);
-    setChecked(bpm1, false);
-    setChecked(bpm1, true);
-    EXPECT_FALSE(g0->visible());
-    EXPECT_FALSE(g1->visible());
-    nivraSimFailCall("getTovashes", 0);
-    setChecked(bpm1, false);
-    setChecked(bpm1, true);
-    EXPECT_TRUE(g0->visible());
-    EXPECT_TRUE(g1->visible());
-}
-
 TEST_F(WidgetGraphFFTTest, HidingABpmHidesItsBoxAndSwatchButNotItsGraph)
 {
     auto w = make();
@@ -279,6 +227,19 @@ TEST_F(WidgetGraphFFTTest, LinLogSwitching)
     EXPECT_EQ(log->tickCount(), 4);
     EXPECT_EQ(log->subTickCount(), 8);
     EXPECT_EQ(redraws.count(), 0);
+
+    // Dragged wholly below zero: back on "Log" the axis restarts on its start range,
+    // where autoscale can fit the spectra again.
+    chooseItem(xBox, 1);
+    plot->xAxis->setRange(-500, -100);
+    chooseItem(xBox, 0);
+    EXPECT_EQ(plot->xAxis->range(), QCPRange(10, 1000));
+    fill(w->graphData(0), 2, 400, 1e-6, 3);
+    setChecked(child<QCheckBox>(w.get(), "checkBoxAutoscale"), true);
+    w->replot();
+    EXPECT_DOUBLE_EQ(plot->xAxis->range().lower, 2);
+    EXPECT_DOUBLE_EQ(plot->xAxis->range().upper, 400);
+    setChecked(child<QCheckBox>(w.get(), "checkBoxAutoscale"), false);
 
     // A positive range survives the round trip.
     chooseItem(yBox, 1);

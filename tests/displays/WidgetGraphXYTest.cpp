@@ -435,12 +435,13 @@ TEST_F(WidgetGraphXYTest, ClicksNeedTargetEnableAndAUserLevel)
     EXPECT_EQ(nivraSimCallCount("setSetpoint2"), 2);
 }
 
-TEST_F(WidgetGraphXYTest, FreshStoreRefusesEverythingButTheCentre)
+TEST_F(WidgetGraphXYTest, UnusableStoredRoiRefuses)
 {
+    // A fresh system: no ROI, so the rectangles collapse and the view keeps its start
+    // range; any click off the centre is refused.
     QFile::remove(configPath);
-    setCode(0);
+    setCode(1);
     WidgetGraphXY *w = make(0);
-    // No ROI: the rectangles collapse and the view keeps its start range.
     EXPECT_GT(plotOf(w)->xAxis->range().size(), 0);
     w->updateGraphXY();
     w->replot();
@@ -448,6 +449,13 @@ TEST_F(WidgetGraphXYTest, FreshStoreRefusesEverythingButTheCentre)
     nivraSimClearCallLog();
     click(w, plotCentre(plotOf(w)) + QPoint(15, 0));
     EXPECT_EQ(answerer.count(), 1);
+
+    // Limits edited by hand into something that is not a number refuse too, rather
+    // than let every click through.
+    writeConfig("ROCandROI/RoiX", "nan");
+    writeConfig("ROCandROI/RoiY", "nan");
+    click(w, plotCentre(plotOf(w)) + QPoint(15, -10));
+    EXPECT_EQ(answerer.count(), 2);
     EXPECT_EQ(nivraSimCallCount("setSetpoint2"), 0);
 }
 
