@@ -9,7 +9,6 @@
 #include <QThread>
 #include <QTimer>
 
-#include <cstdint>
 #include <cstring>
 
 #include "AcquisitionSettings.h"
@@ -19,46 +18,8 @@
 #include "MailboxComm.h"
 #include "MainWindow.h"
 #include "NivraLibrary.h"
+#include "StartUp.h"
 #include "Updater.h"
-
-namespace {
-
-void loadBpmCalibration()
-{
-    for (int b = 0; b < 2; ++b) {
-        BPM_SCALE_X[b] = configIni->readConfigScaleX(b);
-        BPM_SCALE_Y[b] = configIni->readConfigScaleY(b);
-        BPM_OFFSET_X[b] = configIni->readConfigOffsetX(b);
-        BPM_OFFSET_Y[b] = configIni->readConfigOffsetY(b);
-        BPM_DIST_X[b] = configIni->readConfigDistanceX(b);
-        BPM_DIST_Y[b] = configIni->readConfigDistanceY(b);
-    }
-}
-
-void sendDeviceDefaults()
-{
-    mailboxComm->getSystemVersion(&hwTimestamp, &swVersion, &pidVersion);
-
-    SAMP_FREQ = 1000;
-    mailboxComm->setDisplayFreq(0);
-
-    // The X and Y ROC checks go back as the controller held them; both beam-off
-    // checks start switched off. A failed read sends every flag off.
-    std::uint8_t roc[6] = {0, 0, 0, 0, 0, 0};
-    if (mailboxComm->getROCenable(&roc[0], &roc[1], &roc[2], &roc[3], &roc[4], &roc[5]) < 0)
-        std::memset(roc, 0, sizeof roc);
-    mailboxComm->setROCenable(roc[0], roc[1], 0, roc[3], roc[4], 0);
-
-    // A failed read leaves the loop sources as they were.
-    int x = 0, y = 0, i0 = 0;
-    if (mailboxComm->getBPMselector(&x, &y, &i0) >= 0) {
-        bpmSelX = x;
-        bpmSelY = y;
-        bpmSelI0 = i0;
-    }
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -69,7 +30,7 @@ int main(int argc, char *argv[])
 
     // 3-4. Configuration and the per-BPM calibration (a missing key reads 0).
     configIni = new ConfigIni();
-    loadBpmCalibration();
+    StartUp::loadBpmCalibration();
 
     // 5. The acquisition engine, deleted with the application object.
     updater = new Updater(app);
@@ -84,7 +45,7 @@ int main(int argc, char *argv[])
     QObject::connect(app, &QGuiApplication::lastWindowClosed, deviceThread, &QThread::quit);
 
     // 7. Device defaults, from this thread while the device link already polls.
-    sendDeviceDefaults();
+    StartUp::sendDeviceDefaults();
 
     // 8. The main window.
     auto *mainWindow = new MainWindow();

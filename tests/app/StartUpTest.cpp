@@ -1,0 +1,137 @@
+// Start-up against the simulator and a temporary configuration file: the per-BPM
+// calibration that reaches the process-wide arrays and the defaults that reach the
+// controller, whatever it held before.
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+
+#include "AcquisitionSettings.h"
+#include "ConfigIni.h"
+#include "MailboxComm.h"
+#include "NivraLibrary.h"
+#include "NivraSim.h"
+#include "StartUp.h"
+
+namespace {
+
+class StartUpTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        ConfigIni::setFilePathForTesting(dir.filePath(QStringLiteral("config.ini")));
+        nivraSimReset(3);
+        configIni = &store;
+        mailboxComm = &link;
+    }
+    void TearDown() override
+    {
+        configIni = nullptr;
+        mailboxComm = nullptr;
+        ConfigIni::setFilePathForTesting(QString());
+        nivraSimClearFaults();
+        SAMP_FREQ = 1000;
+        bpmSelX = 0;
+        bpmSelY = 0;
+        bpmSelI0 = 0;
+    }
+
+    void writeConfig(const QByteArray &text)
+    {
+        QFile file(dir.filePath(QStringLiteral("config.ini")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+
+    QTemporaryDir dir;
+    ConfigIni store;
+    MailboxComm link;
+};
+
+struct RocFlags {
+    std::uint8_t f[6] = {9, 9, 9, 9, 9, 9};
+};
+
+RocFlags controllerRocFlags()
+{
+    RocFlags r;
+    EXPECT_GE(getROCenable(&r.f[0], &r.f[1], &r.f[2], &r.f[3], &r.f[4], &r.f[5]), 0);
+    return r;
+}
+
+} // namespace
+
+TEST_F(StartUpTest, CalibrationComesFromBothBpmGroupsAndMissingKeysReadZero)
+{
+    writeConfig("[BPM1]\nScale_X=2.5\nScale_Y=0.5\nOffset_X=1\nOffset_Y=-1\nDistance_X=3000\n"
+                "[BPM2]\nScale_Y=4\nDistance_Y=7000\n");
+    StartUp::loadBpmCalibration();
+
+    EXPECT_DOUBLE_EQ(BPM_SCALE_X[0], 2.5);
+    EXPECT_DOUBLE_EQ(BPM_SCALE_Y[0], 0.5);
+    EXPECT_DOUBLE_EQ(BPM_OFFSET_X[0], 1.0);
+    EXPECT_DOUBLE_EQ(BPM_OFFSET_Y[0], -1.0);
+    EXPECT_DOUBLE_EQ(BPM_DIST_X[0], 3000.0);
+    // A missing key replaces the initial value with 0.0, distances included.
+    EXPECT_DOUBLE_EQ(BPM_DIST_Y[0], 0.0);
+    EXPECT_DOUBLE_EQ(BPM_SCALE_X[1], 0.0);
+    EXPECT_DOUBLE_EQ(BPM_SCALE_Y[1], 4.0);
+    EXPECT_DOUBLE_EQ(BPM_DIST_X[1], 0.0);
+    EXPECT_DOUBLE_EQ(BPM_DIST_Y[1], 7000.0);
+}
+
+TEST_F(StartUpTest, DefaultsClearBothBeamOffChecksAndKeepTheOthers)
+{
+    ASSERT_GE(setROCenable(1, 0, 1, 0, 1, 1), 0);
+    ASSERT_GE(setDisplayFreq(5000, 1), 0);
+    ASSERT_GE(setBPMselector(1, 0, 1), 0);
+    SAMP_FREQ = 5000;
+
+    StartUp::sendDeviceDefaults();
+
+    const RocFlags r = controllerRocFlags();
+    EXPECT_EQ(r.f[0], 1);
+    EXPECT_EQ(r.f[1], 0);
+    EXPECT_EQ(r.f[2], 0);
+    EXPECT_EQ(r.f[3], 0);
+    EXPECT_EQ(r.f[4], 1);
+    EXPECT_EQ(r.f[5], 0);
+
+    int rate = 0;
+    std::uint8_t mode = 9;
+    ASSERT_GE(getDisplayFreq(&rate, &mode), 0);
+    EXPECT_EQ(rate, 1000);
+    EXPECT_EQ(mode, 0);
+    EXPECT_EQ(SAMP_FREQ, 1000);
+
+    EXPECT_EQ(bpmSelX, 1);
+    EXPECT_EQ(bpmSelY, 0);
+    EXPECT_EQ(bpmSelI0, 1);
+    EXPECT_FALSE(swVersion.isEmpty());
+    EXPECT_FALSE(pidVersion.isEmpty());
+}
+
+TEST_F(StartUpTest, FailedReadsSendEveryCheckOffAndKeepTheLoopSources)
+{
+    ASSERT_GE(setROCenable(1, 1, 1, 1, 1, 1), 0);
+    bpmSelX = 1;
+    bpmSelY = 1;
+    bpmSelI0 = 0;
+    nivraSimFailCall("getROCenable", -2);
+    nivraSimFailCall("getBPMselector", -2);
+
+    StartUp::sendDeviceDefaults();
+    nivraSimClearFaults();
+
+    const RocFlags r = controllerRocFlags();
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(r.f[i], 0) << "flag " << i;
+    EXPECT_EQ(bpmSelX, 1);
+    EXPECT_EQ(bpmSelY, 1);
+    EXPECT_EQ(bpmSelI0, 0);
+}
