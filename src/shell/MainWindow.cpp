@@ -12,6 +12,7 @@
 #include "BuildNumber.h"
 #include "DialogLogin.h"
 #include "GraphDataKind.h"
+#include "GraphRegistration.h"
 #include "HeartBeat.h"
 #include "MailboxComm.h"
 #include "NivraLibrary.h"
@@ -28,12 +29,20 @@
 
 namespace {
 
-// Encoder boxes reported by the controller; a failed query leaves both at 0.
-void readEncoderBoxes(int &bpm1, int &bpm2)
+// Which BPMs have their encoder box, by the pair getTovashes reports: (1, 1) both,
+// (1, 0) BPM1 only, (0, 1) BPM2 only, anything else (a failed query included) none.
+struct BpmsPresent {
+    bool bpm1 = false;
+    bool bpm2 = false;
+};
+
+BpmsPresent readEncoderBoxes()
 {
-    bpm1 = 0;
-    bpm2 = 0;
-    getTovashes(&bpm1, &bpm2);
+    int box1 = 0;
+    int box2 = 0;
+    getTovashes(&box1, &box2);
+    const bool known = (box1 == 0 || box1 == 1) && (box2 == 0 || box2 == 1);
+    return known ? BpmsPresent{box1 == 1, box2 == 1} : BpmsPresent{};
 }
 
 void reportMissing(const QString &what)
@@ -155,14 +164,9 @@ void MainWindow::fillDocks()
 
     // The XY graphs follow the encoder boxes from the start; the rest waits for the
     // full rule once everything is wired.
-    int bpm1 = 0;
-    int bpm2 = 0;
-    readEncoderBoxes(bpm1, bpm2);
-    const bool both = bpm1 == 1 && bpm2 == 1;
-    const bool only1 = bpm1 == 1 && bpm2 == 0;
-    const bool only2 = bpm1 == 0 && bpm2 == 1;
-    graphXY1->setVisible(both || only1);
-    graphXY2->setVisible(both || only2);
+    const BpmsPresent present = readEncoderBoxes();
+    graphXY1->setVisible(present.bpm1);
+    graphXY2->setVisible(present.bpm2);
 }
 
 void MainWindow::connectSignals()
@@ -192,24 +196,6 @@ void MainWindow::connectUserLevelSignals()
 
 // --- Graph wiring ---
 
-template <typename Graph>
-bool MainWindow::registerContainers(Graph *graph, int kind, int count, const QString &namePrefix)
-{
-    QList<GraphContainer> containers;
-    for (int i = 0; i < count; ++i) {
-        GraphContainer container = graph->graphData(i);
-        if (!container) {
-            reportMissing(namePrefix + QString::number(i) + QStringLiteral(" data container is null!"));
-            return false;
-        }
-        containers.append(container);
-    }
-    for (int i = 0; i < count; ++i)
-        updater->setGraphData(kind, i, containers.at(i));
-    connect(updater, &Updater::replotGraphs, graph, &Graph::replot);
-    return true;
-}
-
 void MainWindow::placeGraphDock(QDockWidget *dock, QWidget *graph)
 {
     dock->setWidget(graph);
@@ -231,14 +217,18 @@ void MainWindow::registerGraphs()
     registerSpectrumGraph();
     registerEncoderGraphs();
     registerDACGraph();
-    registerPositionGraph(graphPosX, GraphPositionX, "graphPosX", QStringLiteral("Graph Position X"),
-                          {QStringLiteral("X (BPM1)"), QStringLiteral("X (BPM2)")});
-    registerPositionGraph(graphPosY, GraphPositionY, "graphPosY", QStringLiteral("Graph Position Y"),
-                          {QStringLiteral("Y (BPM1)"), QStringLiteral("Y (BPM2)")});
-    registerAngleGraph(graphRadX, GraphAngleX, "graphRadX", QStringLiteral("Graph Angle X"),
-                       {QStringLiteral("X (BPM1)"), QStringLiteral("X (BPM2)")});
-    registerAngleGraph(graphRadY, GraphAngleY, "graphRadY", QStringLiteral("Graph Angle Y"),
-                       {QStringLiteral("Y (BPM1)"), QStringLiteral("Y (BPM2)")});
+    const QString position = QStringLiteral("Position [um]");
+    const QString angle = QStringLiteral("Angle [urad]");
+    const QStringList xNames{QStringLiteral("X (BPM1)"), QStringLiteral("X (BPM2)")};
+    const QStringList yNames{QStringLiteral("Y (BPM1)"), QStringLiteral("Y (BPM2)")};
+    registerBpmTimeGraph(graphPosX, GraphPositionX, QStringLiteral("graphPosX"),
+                         QStringLiteral("Graph Position X"), position, xNames);
+    registerBpmTimeGraph(graphPosY, GraphPositionY, QStringLiteral("graphPosY"),
+                         QStringLiteral("Graph Position Y"), position, yNames);
+    registerBpmTimeGraph(graphRadX, GraphAngleX, QStringLiteral("graphRadX"),
+                         QStringLiteral("Graph Angle X"), angle, xNames);
+    registerBpmTimeGraph(graphRadY, GraphAngleY, QStringLiteral("graphRadY"),
+                         QStringLiteral("Graph Angle Y"), angle, yNames);
 }
 
 void MainWindow::registerXYGraphs()
@@ -287,7 +277,7 @@ void MainWindow::registerSpectrumGraph()
         reportMissing(QStringLiteral("graphFFT pointer is null!"));
         return;
     }
-    if (!registerContainers(graphFFT, GraphSpectrum, 2, QStringLiteral("graphFFT")))
+    if (!registerGraphContainers(graphFFT, GraphSpectrum, 2, QStringLiteral("graphFFT")))
         return;
     graphFFT->setLabels(QStringLiteral("Frequency [Hz]"), QString(),
                         {QStringLiteral("BPM1"), QStringLiteral("BPM2")});
@@ -304,7 +294,7 @@ void MainWindow::registerEncoderGraphs()
             reportMissing(name + QStringLiteral(" pointer is null!"));
             return;   // a missing BPM1 graph ends the BPM2 part too
         }
-        if (!registerContainers(graphs[n], GraphEncoderBpm1 + n, 2, name + QStringLiteral("_")))
+        if (!registerGraphContainers(graphs[n], GraphEncoderBpm1 + n, 2, name + QStringLiteral("_")))
             continue;
         graphs[n]->setLabels(QStringLiteral("Time [s]"), QStringLiteral("Counts"),
                              {QStringLiteral("Enc1"), QStringLiteral("Enc2")});
@@ -322,35 +312,26 @@ void MainWindow::registerDACGraph()
         reportMissing(QStringLiteral("graphDAC pointer is null!"));
         return;
     }
-    if (!registerContainers(graphDAC, GraphDacOutput, 4, QStringLiteral("graphDAC_")))
+    if (!registerGraphContainers(graphDAC, GraphDacOutput, 4, QStringLiteral("graphDAC_")))
         return;
     graphDAC->setLabels(QStringLiteral("Time [s]"), QStringLiteral("Voltage [V]"),
                         {QStringLiteral("DAC Ch1"), QStringLiteral("DAC Ch2"),
                          QStringLiteral("DAC Ch3"), QStringLiteral("DAC Ch4")});
 }
 
-void MainWindow::registerPositionGraph(WidgetGraphPos *graph, int kind, const char *name,
-                                       const QString &dockTitle, const QStringList &names)
+void MainWindow::registerBpmTimeGraph(WidgetGraphBpmTime *graph, int kind, const QString &name,
+                                      const QString &dockTitle, const QString &yLabel,
+                                      const QStringList &names)
 {
-    const QString graphName = QString::fromLatin1(name);
     newGraphDock(dockTitle, graph);
     if (!graph) {
-        reportMissing(graphName + QStringLiteral(" pointer is null!"));
+        reportMissing(name + QStringLiteral(" pointer is null!"));
         return;
     }
-    if (!registerContainers(graph, kind, 2, graphName + QStringLiteral("_")))
+    if (!registerGraphContainers(graph, kind, 2, name + QStringLiteral("_")))
         return;
-    graph->setLabels(QStringLiteral("Time [s]"), QStringLiteral("Position [um]"), names);
-    graph->chEnablesChanged();
-}
-
-void MainWindow::registerAngleGraph(WidgetGraphRad *graph, int kind, const char *name,
-                                    const QString &dockTitle, const QStringList &names)
-{
-    newGraphDock(dockTitle, graph);
-    if (!registerContainers(graph, kind, 2, QString::fromLatin1(name) + QStringLiteral("_")))
-        return;
-    graph->setLabels(QStringLiteral("Time [s]"), QStringLiteral("Angle [urad]"), names);
+    graph->setLabels(QStringLiteral("Time [s]"), yLabel, names);
+    // The graphs follow their check boxes and the encoder boxes from the start.
     graph->chEnablesChanged();
 }
 
@@ -358,27 +339,15 @@ void MainWindow::registerAngleGraph(WidgetGraphRad *graph, int kind, const char 
 
 void MainWindow::nr_tovashes_changed(int)
 {
-    int bpm1 = 0;
-    int bpm2 = 0;
-    readEncoderBoxes(bpm1, bpm2);
-
-    bool hide1 = true;
-    bool hide2 = true;
-    if (bpm1 == 1 && bpm2 == 1) {
-        hide1 = false;
-        hide2 = false;
-    } else if (bpm1 == 1 && bpm2 == 0) {
-        hide1 = false;
-    } else if (bpm1 == 0 && bpm2 == 1) {
-        hide2 = false;
-    }
-    graphXY1->setVisible(!hide1);
-    graphXY2->setVisible(!hide2);
+    const BpmsPresent present = readEncoderBoxes();
+    graphXY1->setVisible(present.bpm1);
+    graphXY2->setVisible(present.bpm2);
     // With no encoder box at all the BPM1 encoder dock stays in view (empty).
-    const bool none = hide1 && hide2;
-    dockEncoder1->setVisible(!hide1 || none);
-    dockEncoder2->setVisible(!hide2);
+    dockEncoder1->setVisible(present.bpm1 || !present.bpm2);
+    dockEncoder2->setVisible(present.bpm2);
 
+    const bool hide1 = !present.bpm1;
+    const bool hide2 = !present.bpm2;
     graphFFT->setChannelsHidden(hide1, hide2);
     graphPosX->setChannelsHidden(hide1, hide2);
     graphPosY->setChannelsHidden(hide1, hide2);

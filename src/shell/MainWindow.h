@@ -17,6 +17,7 @@ class QTabWidget;
 class QVBoxLayout;
 class HeartBeat;
 class WidgetFeedbackControl;
+class WidgetGraphBpmTime;
 class WidgetGraphCurrents;
 class WidgetGraphFFT;
 class WidgetGraphPos;
@@ -65,17 +66,14 @@ private:
     void registerSpectrumGraph();
     void registerEncoderGraphs();
     void registerDACGraph();
-    void registerPositionGraph(WidgetGraphPos *graph, int kind, const char *name,
-                               const QString &dockTitle, const QStringList &names);
-    void registerAngleGraph(WidgetGraphRad *graph, int kind, const char *name,
-                            const QString &dockTitle, const QStringList &names);
+    // Position and angle graphs: dock, containers, labels, first channel choice.
+    void registerBpmTimeGraph(WidgetGraphBpmTime *graph, int kind, const QString &name,
+                              const QString &dockTitle, const QString &yLabel,
+                              const QStringList &names);
     // Puts `graph` into `dock`, adds the dock to the bottom area and joins it to the
     // tab group of "Graph FFT".
     void placeGraphDock(QDockWidget *dock, QWidget *graph);
     QDockWidget *newGraphDock(const QString &title, QWidget *graph);
-    // Hands every container of the kind to the engine, or none when one is missing.
-    template <typename Graph>
-    bool registerContainers(Graph *graph, int kind, int count, const QString &namePrefix);
 
     Logging::Window m_logWindow;
     Ui::MainWindow *ui;

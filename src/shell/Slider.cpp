@@ -42,7 +42,6 @@ Slider::Slider(QWidget *parent)
     ui->gridLayout->addWidget(m_bar, 0, 0, Qt::AlignBottom);
     ui->gridLayout->addLayout(m_ticks, 0, 0, Qt::AlignBottom);
     ui->gridLayout->addLayout(m_labels, 1, 0, Qt::AlignTop);
-    ui->gridLayout->setRowMinimumHeight(0, 55);
 
     buildScale(5, 0.0f, 1.0f);
 }
@@ -82,7 +81,7 @@ void Slider::buildScale(int steps, float min, float max)
 
     for (int i = 0; i < steps; ++i) {
         auto *label = new QLabel(QString::number(min + i * step, 'g', 6), this);
-        m_labels->addWidget(label, 0, Qt::AlignHCenter);
+        m_labels->addWidget(label, 0, Qt::AlignCenter);
         m_labels->addItem(scaleSpacer());
     }
     m_labels->addWidget(new QLabel(QString::number(max, 'e', 0), this), 0, Qt::AlignRight);
@@ -96,13 +95,18 @@ void Slider::buildScale(int steps, float min, float max)
 
 void Slider::setBarValue(float value)
 {
-    int percent;
-    if (value < m_min)
-        percent = 0;
-    else if (value > m_max)
+    int percent = 0;
+    if (value > m_max) {
         percent = 100;
-    else
-        percent = static_cast<int>((value - m_min) * 100.0f / (m_max - m_min));
+    } else if (value >= m_min) {
+        // An empty or unbounded scale gives 0/0 or inf/inf: show an empty bar then
+        // rather than converting a NaN.
+        const float share = (value - m_min) * 100.0f / (m_max - m_min);
+        if (share >= 100.0f)
+            percent = 100;
+        else if (share > 0.0f)
+            percent = static_cast<int>(share);
+    }
     m_bar->setValue(percent);
 }
 

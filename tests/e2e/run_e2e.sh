@@ -11,22 +11,7 @@ set -u
 
 APP=$1
 WORK=$2
-TITLE='NIVRA-ENC Local User Interface v2.0.0'
-
-rm -rf "$WORK"
-mkdir -p "$WORK"
-export NIVRA_SIM_TRACE="$WORK/sim-trace.txt"
-export XDG_RUNTIME_DIR="$WORK/runtime"
-mkdir -p "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
-
-PID=
-fail() {
-    echo "FAIL: $*"
-    [ -n "$PID" ] && kill "$PID" 2>/dev/null
-    exit 1
-}
-pass() { echo "ok: $*"; }
+source "$(dirname "$0")/e2e_common.sh"
 
 # Pixels of `colour` (ImageMagick colour, matched within `fuzz`) in a region WxH+X+Y.
 count_colour() { # image region colour fuzz
@@ -39,14 +24,9 @@ count_dark() { # image region
         -format '%[fx:round(mean*w*h)]' info:
 }
 shoot() { import -window root "$1"; }
-focus() { xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"; sleep 0.3; }
 
 # --- Start: maximised, with its title ---
-"$APP" >"$WORK/program-output.txt" 2>&1 &
-PID=$!
-WIN=$(timeout 30 xdotool search --sync --onlyvisible --name "^${TITLE}\$" | head -1)
-[ -n "$WIN" ] || fail "no window titled '$TITLE' appeared"
-T0=$(date +%s.%N)
+start_app
 [ "$(xdotool getwindowname "$WIN")" = "$TITLE" ] || fail "window title"
 pass "window titled '$TITLE'"
 if command -v xprop >/dev/null; then
@@ -69,7 +49,7 @@ eval "$(xdotool getdisplaygeometry --shell)"
 xdotool windowmove "$WIN" 0 0 windowsize "$WIN" "$WIDTH" "$HEIGHT"
 sleep 0.5
 
-# --- Graphs show data within three seconds ---
+# --- Graphs show data within three seconds of the start ---
 # Bring "Graph Encoder Counts BPM1" to the front of the bottom dock tabs with the
 # mouse wheel over the tab bar: to the first tab ("Graph FFT"), then one further.
 shoot "$WORK/start.png"
@@ -121,36 +101,13 @@ pass "admin login enables the control panels ($BEFORE -> $AFTER dark pixels)"
 [ -n "${NIVRA_E2E_SCREENSHOT:-}" ] && cp "$WORK/admin.png" "$NIVRA_E2E_SCREENSHOT"
 
 # --- Help > Log shows "Started logger" (saved from the window to a file) ---
-focus "$WIN"
-xdotool key alt+h
-sleep 0.5
-xdotool key l
-LOGWIN=$(timeout 10 xdotool search --sync --onlyvisible --name '^Log window$' | head -1)
-[ -n "$LOGWIN" ] || fail "no log window"
-focus "$LOGWIN"
-xdotool key alt+s
-SAVE=$(timeout 10 xdotool search --sync --onlyvisible --name '^Save log$' | head -1)
-[ -n "$SAVE" ] || fail "no save dialog"
-focus "$SAVE"
-xdotool type --delay 20 "$WORK/shown"
-xdotool key Return
-for _ in $(seq 1 25); do [ -s "$WORK/shown.log" ] && break; sleep 0.2; done
-[ -s "$WORK/shown.log" ] || fail "log not saved"
+save_log_window
 grep -q 'Started logger' "$WORK/shown.log" || fail "no 'Started logger' line in the log window"
 pass "log window shows: $(grep -m1 'Started logger' "$WORK/shown.log")"
 xdotool key --window "$LOGWIN" Escape
 
 # --- File > Exit: code 0, function generator off ---
-focus "$WIN"
-xdotool key alt+f
-sleep 0.5
-xdotool key e
-for _ in $(seq 1 50); do kill -0 "$PID" 2>/dev/null || break; sleep 0.2; done
-kill -0 "$PID" 2>/dev/null && fail "program still running after File > Exit"
-wait "$PID"
-RC=$?
-PID=
-[ "$RC" -eq 0 ] || fail "exit code $RC"
+exit_by_menu
 LASTGEN=$(grep '^funcGenEnable(' "$NIVRA_SIM_TRACE" | tail -1)
 case "$LASTGEN" in
 "funcGenEnable(0)"*) ;;

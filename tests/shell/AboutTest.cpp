@@ -52,10 +52,6 @@ TEST(About, ShowsVersionLogoAndControllerVersions)
         EXPECT_EQ(edit->text(), f.text) << f.name;
     }
 
-    // The texts are fixed once built.
-    swVersion = QStringLiteral("9.9.9");
-    EXPECT_EQ(box.findChild<QLineEdit *>(QStringLiteral("curVerSWLineEdit"))->text(),
-              QStringLiteral("2.1.7"));
     hwTimestamp.clear();
     swVersion.clear();
 }

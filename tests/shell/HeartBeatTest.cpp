@@ -15,7 +15,7 @@
 #include "NivraLibrary.h"
 #include "NivraSim.h"
 #include "QLed.h"
-#include "SimLog.h"
+#include "ShellTestSupport.h"
 
 namespace {
 
@@ -41,15 +41,6 @@ protected:
     {
         return panel.findChild<QPushButton *>(QString::fromLatin1(name));
     }
-    static void logIn(const char *user, const char *password)
-    {
-        char u[32] = {};
-        char p[32] = {};
-        qstrncpy(u, user, sizeof u);
-        qstrncpy(p, password, sizeof p);
-        getLock(u, p);
-    }
-
     std::unique_ptr<MailboxComm> link;
 };
 
@@ -142,8 +133,11 @@ TEST_F(HeartBeatTest, FeedbackButtonSendsOneThenZeroAndResetSendsReset)
 TEST_F(HeartBeatTest, LevelPollEnablesDisablesAndAnnounces)
 {
     // Level 0 at start: the whole panel, both buttons with it, is disabled while the
-    // status display goes on.
+    // status display goes on. The level is polled (and announced) twice while the
+    // panel is built.
+    nivraSimClearCallLog();
     HeartBeat panel;
+    EXPECT_EQ(simCalls(QStringLiteral("getLockStatus")).size(), 2);
     EXPECT_EQ(userLevel, 0);
     EXPECT_FALSE(panel.isEnabled());
     EXPECT_FALSE(button(panel, "buttonFdbk")->isEnabled());

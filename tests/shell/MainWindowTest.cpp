@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDockWidget>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>
@@ -12,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
 #include "AcquisitionSettings.h"
@@ -23,6 +26,7 @@
 #include "MainWindow.h"
 #include "NivraLibrary.h"
 #include "NivraSim.h"
+#include "ShellTestSupport.h"
 #include "Updater.h"
 #include "WidgetFeedbackControl.h"
 #include "WidgetGraphCurrents.h"
@@ -51,6 +55,10 @@ protected:
         updater = engine.get();
         dialogLogin = nullptr;
         userLevel = 0;
+        std::copy_n(BPM_SCALE_X, 2, savedScaleX);
+        std::copy_n(BPM_SCALE_Y, 2, savedScaleY);
+        std::copy_n(BPM_DIST_X, 2, savedDistX);
+        std::copy_n(BPM_DIST_Y, 2, savedDistY);
     }
     void TearDown() override
     {
@@ -60,6 +68,11 @@ protected:
         configIni = nullptr;
         ConfigIni::setFilePathForTesting(QString());
         nivraSimClearFaults();
+        nivraSimUseManualClock(0);
+        std::copy_n(savedScaleX, 2, BPM_SCALE_X);
+        std::copy_n(savedScaleY, 2, BPM_SCALE_Y);
+        std::copy_n(savedDistX, 2, BPM_DIST_X);
+        std::copy_n(savedDistY, 2, BPM_DIST_Y);
     }
 
     static QDockWidget *dock(MainWindow &w, const QString &title)
@@ -80,19 +93,12 @@ protected:
         EXPECT_NE(check, nullptr) << box;
         return check ? check->isHidden() : false;
     }
-    static void logIn(const char *user, const char *password)
-    {
-        char u[32] = {};
-        char p[32] = {};
-        qstrncpy(u, user, sizeof u);
-        qstrncpy(p, password, sizeof p);
-        getLock(u, p);
-    }
 
     QTemporaryDir dir;
     std::unique_ptr<ConfigIni> config;
     std::unique_ptr<MailboxComm> link;
     std::unique_ptr<Updater> engine;
+    double savedScaleX[2], savedScaleY[2], savedDistX[2], savedDistY[2];
 };
 
 } // namespace
@@ -140,7 +146,7 @@ TEST_F(MainWindowTest, TitleMenusAndDocks)
     ASSERT_TRUE(xy && fft && control);
     EXPECT_EQ(w.dockWidgetArea(xy), Qt::LeftDockWidgetArea);
     EXPECT_EQ(w.dockWidgetArea(control), Qt::RightDockWidgetArea);
-    EXPECT_EQ(fft->maximumHeight(), 396);
+    EXPECT_EQ(fft->maximumHeight(), 396) << "three quarters of the form's height";
     EXPECT_EQ(control->minimumWidth(), 340);
     EXPECT_EQ(control->maximumWidth(), 340);
     EXPECT_EQ(fft->widget(), child<WidgetGraphFFT>(w, "graphFFT"));
@@ -187,6 +193,37 @@ TEST_F(MainWindowTest, TitleMenusAndDocks)
     child<QAction>(w, "action_Display_Settings")->trigger();
     EXPECT_TRUE(settings->isVisible());
     settings->hide();
+
+    // The spectrum dock keeps the height taken from the form once maximised.
+    w.showMaximized();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    EXPECT_GT(w.height(), 528);
+    EXPECT_EQ(fft->maximumHeight(), 396);
+}
+
+TEST_F(MainWindowTest, WithoutTheBuildNumberTitleAndAboutEndInTwoPointZero)
+{
+    DialogAnswerer answerer;
+    {
+        BuildNumberRemoved removed;
+        MainWindow w;
+        ASSERT_EQ(answerer.count(), 1);
+        EXPECT_EQ(answerer.last().kind, QStringLiteral("information"));
+        EXPECT_EQ(answerer.last().title, QStringLiteral("error"));
+        EXPECT_FALSE(answerer.last().text.isEmpty()) << "the file's error string";
+        EXPECT_EQ(w.windowTitle(), QStringLiteral("NIVRA-ENC Local User Interface v2.0."));
+
+        child<QAction>(w, "action_About")->trigger();
+        ASSERT_EQ(answerer.count(), 2);
+        EXPECT_EQ(answerer.last().title, QStringLiteral("error"));
+        auto *box = w.findChild<about *>();
+        ASSERT_NE(box, nullptr);
+        EXPECT_TRUE(box->findChild<QLabel *>(QStringLiteral("label_2"))->text().endsWith(
+            QStringLiteral("<br>v2.0.")));
+    }
+    // Back in place, the version is whole again.
+    MainWindow w;
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("NIVRA-ENC Local User Interface v2.0.0"));
 }
 
 TEST_F(MainWindowTest, EncoderBoxRuleForTheFourPairs)
@@ -327,29 +364,112 @@ TEST_F(MainWindowTest, EachAboutChoiceLeavesOneMoreDialog)
     EXPECT_EQ(answerer.count(), 0);
 }
 
-TEST_F(MainWindowTest, EveryGraphIsRegisteredAndFilledByACycle)
+TEST_F(MainWindowTest, EachGraphIsLabelledFedAsItsKindAndRedrawnInOrder)
 {
     DialogAnswerer answerer;
+    nivraSimUseManualClock(1);
+    nivraSimAdvance(20.0);
     nivraSimSetTovash(0, 1);
     nivraSimSetTovash(1, 1);
-    MainWindow w;
-    updater->updateGraphs();
-    EXPECT_EQ(answerer.count(), 0) << "the display fetch succeeded";
-
-    auto filled = [](const GraphContainer &c) { return c && !c->isEmpty(); };
-    EXPECT_TRUE(filled(child<WidgetGraphXY>(w, "graphXY1")->graphData()));
-    EXPECT_TRUE(filled(child<WidgetGraphXY>(w, "graphXY2")->graphData()));
-    for (int i = 0; i < 2; ++i) {
-        EXPECT_TRUE(filled(child<WidgetGraphFFT>(w, "graphFFT")->graphData(i))) << i;
-        EXPECT_TRUE(filled(child<WidgetGraphCurrents>(w, "graphCurrents1")->graphData(i))) << i;
-        EXPECT_TRUE(filled(child<WidgetGraphCurrents>(w, "graphCurrents2")->graphData(i))) << i;
-        EXPECT_TRUE(filled(child<WidgetGraphPos>(w, "graphPosX")->graphData(i))) << i;
-        EXPECT_TRUE(filled(child<WidgetGraphPos>(w, "graphPosY")->graphData(i))) << i;
-        EXPECT_TRUE(filled(child<WidgetGraphRad>(w, "graphRadX")->graphData(i))) << i;
-        EXPECT_TRUE(filled(child<WidgetGraphRad>(w, "graphRadY")->graphData(i))) << i;
+    for (int b = 0; b < 2; ++b) {
+        BPM_SCALE_X[b] = BPM_SCALE_Y[b] = 1.0 + b;
+        BPM_DIST_X[b] = BPM_DIST_Y[b] = 2000.0 + 1000.0 * b;
     }
-    for (int i = 0; i < 4; ++i)
-        EXPECT_TRUE(filled(child<WidgetGraphCurrents>(w, "graphDAC")->graphData(i))) << i;
-    // Encoder channels 3 and 4 are not registered: the widget's own containers stay empty.
-    EXPECT_FALSE(filled(child<WidgetGraphCurrents>(w, "graphDAC")->graphData(4)));
+    MainWindow w;
+
+    // A second engine, fed directly, sees the same records while the clock stands
+    // still: each of the window's graphs must hold what its kind and index hold there.
+    struct Registration {
+        const char *graph;
+        int index;
+        int kind;
+    };
+    const Registration registrations[] = {
+        {"graphXY1", 0, GraphXYBpm1},       {"graphXY2", 0, GraphXYBpm2},
+        {"graphFFT", 0, GraphSpectrum},     {"graphFFT", 1, GraphSpectrum},
+        {"graphCurrents1", 0, GraphEncoderBpm1}, {"graphCurrents1", 1, GraphEncoderBpm1},
+        {"graphCurrents2", 0, GraphEncoderBpm2}, {"graphCurrents2", 1, GraphEncoderBpm2},
+        {"graphDAC", 0, GraphDacOutput},    {"graphDAC", 1, GraphDacOutput},
+        {"graphDAC", 2, GraphDacOutput},    {"graphDAC", 3, GraphDacOutput},
+        {"graphPosX", 0, GraphPositionX},   {"graphPosX", 1, GraphPositionX},
+        {"graphPosY", 0, GraphPositionY},   {"graphPosY", 1, GraphPositionY},
+        {"graphRadX", 0, GraphAngleX},      {"graphRadX", 1, GraphAngleX},
+        {"graphRadY", 0, GraphAngleY},      {"graphRadY", 1, GraphAngleY},
+    };
+    Updater reference;
+    // The spectrum widget chose its word on the window's engine; both use one word here.
+    for (Updater *e : {updater, &reference})
+        e->setFFTselector(2);
+    QList<GraphContainer> expected;
+    for (const Registration &r : registrations) {
+        expected << GraphContainer::create();
+        reference.setGraphData(r.kind, r.index, expected.last());
+    }
+
+    // Redraws follow the registrations.
+    QStringList redrawn;
+    const QStringList graphs{"graphXY1",       "graphXY2", "graphFFT",  "graphCurrents1",
+                             "graphCurrents2", "graphDAC", "graphPosX", "graphPosY",
+                             "graphRadX",      "graphRadY"};
+    for (const QString &name : graphs) {
+        auto *plot = w.findChild<QWidget *>(name)->findChild<QCustomPlot *>();
+        ASSERT_NE(plot, nullptr) << name.toStdString();
+        QObject::connect(plot, &QCustomPlot::afterReplot, plot, [&redrawn, name] { redrawn << name; });
+    }
+
+    // Axis labels, and the graph names that the position and angle graphs take.
+    const struct {
+        const char *graph, *x, *y, *name0, *name1;
+    } labels[] = {{"graphFFT", "Frequency [Hz]", "", nullptr, nullptr},
+                  {"graphCurrents1", "Time [s]", "Counts", nullptr, nullptr},
+                  {"graphCurrents2", "Time [s]", "Counts", nullptr, nullptr},
+                  {"graphDAC", "Time [s]", "Voltage [V]", nullptr, nullptr},
+                  {"graphPosX", "Time [s]", "Position [um]", "X (BPM1)", "X (BPM2)"},
+                  {"graphPosY", "Time [s]", "Position [um]", "Y (BPM1)", "Y (BPM2)"},
+                  {"graphRadX", "Time [s]", "Angle [urad]", "X (BPM1)", "X (BPM2)"},
+                  {"graphRadY", "Time [s]", "Angle [urad]", "Y (BPM1)", "Y (BPM2)"}};
+    for (const auto &l : labels) {
+        auto *plot = w.findChild<QWidget *>(QString::fromLatin1(l.graph))->findChild<QCustomPlot *>();
+        EXPECT_EQ(plot->xAxis->label(), QString::fromLatin1(l.x)) << l.graph;
+        EXPECT_EQ(plot->yAxis->label(), QString::fromLatin1(l.y)) << l.graph;
+        if (l.name0) {
+            EXPECT_EQ(plot->graph(0)->name(), QString::fromLatin1(l.name0)) << l.graph;
+            EXPECT_EQ(plot->graph(1)->name(), QString::fromLatin1(l.name1)) << l.graph;
+        }
+    }
+
+    updater->updateGraphs();
+    reference.updateGraphs();
+    EXPECT_EQ(answerer.count(), 0) << "the display fetch succeeded";
+    EXPECT_EQ(redrawn, graphs);
+
+    auto containerOf = [&](const Registration &r) -> GraphContainer {
+        QWidget *graph = w.findChild<QWidget *>(QString::fromLatin1(r.graph));
+        if (auto *xy = qobject_cast<WidgetGraphXY *>(graph))
+            return xy->graphData();
+        if (auto *fft = qobject_cast<WidgetGraphFFT *>(graph))
+            return fft->graphData(r.index);
+        if (auto *currents = qobject_cast<WidgetGraphCurrents *>(graph))
+            return currents->graphData(r.index);
+        if (auto *pos = qobject_cast<WidgetGraphPos *>(graph))
+            return pos->graphData(r.index);
+        if (auto *rad = qobject_cast<WidgetGraphRad *>(graph))
+            return rad->graphData(r.index);
+        return {};
+    };
+    for (int i = 0; i < expected.size(); ++i) {
+        const Registration &r = registrations[i];
+        SCOPED_TRACE(testing::Message() << r.graph << " graph " << r.index);
+        const GraphContainer shown = containerOf(r);
+        ASSERT_TRUE(shown);
+        ASSERT_FALSE(expected[i]->isEmpty());
+        ASSERT_EQ(shown->size(), expected[i]->size());
+        bool same = true;
+        for (int p = 0; p < shown->size() && same; ++p) {
+            const QCPGraphData &a = *(shown->constBegin() + p);
+            const QCPGraphData &b = *(expected[i]->constBegin() + p);
+            same = a.key == b.key && (a.value == b.value || (std::isnan(a.value) && std::isnan(b.value)));
+        }
+        EXPECT_TRUE(same);
+    }
 }

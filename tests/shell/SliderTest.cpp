@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "Slider.h"
 
 namespace {
@@ -90,6 +92,15 @@ TEST(Slider, BarClampsAndValuesWithoutADecade)
     EXPECT_EQ(barValue(slider), 50);
     slider.setBarValue(2.999f);
     EXPECT_EQ(barValue(slider), 49) << "truncated toward zero";
+    slider.setBarValue(std::numeric_limits<float>::infinity());
+    EXPECT_EQ(barValue(slider), 100);
+    slider.setBarValue(std::numeric_limits<float>::quiet_NaN());
+    EXPECT_EQ(barValue(slider), 0);
+
+    // A scale without width shows an empty bar, not a converted NaN.
+    slider.buildScale(5, 2.0f, 2.0f);
+    slider.setBarValue(2.0f);
+    EXPECT_EQ(barValue(slider), 0);
 
     // Values without a decade show an empty unit scale.
     for (float v : {0.0f, -3.0f, std::numeric_limits<float>::quiet_NaN()}) {
