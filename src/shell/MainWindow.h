@@ -7,7 +7,6 @@
 
 #include <QMainWindow>
 
-#include "GraphLook.h"
 #include "UserLevelGate.h"
 #include "Window.h"
 
