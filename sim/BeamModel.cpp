@@ -8,17 +8,20 @@ namespace {
 
 constexpr double Pi = 3.14159265358979323846;
 
+// A quiet beamline: sub-micrometre motion, so that an open-loop step of a few
+// volts (a few um) stands out of the raw 50 kHz stream clearly enough for the
+// step-response analysis, which takes its levels and crossings from single samples.
 // Vibration lines (Hz) and their amplitudes on the beam position at BPM1 (um) and
 // on the beam angle (urad), X then Y.
 constexpr double LineHz[4] = {7.0, 25.0, 50.0, 130.0};
 constexpr double LineAmp[4][4] = {
-    {0.8, 0.25, 0.4, 0.12},  // position X
-    {0.5, 0.35, 0.3, 0.15},  // position Y
-    {0.3, 0.10, 0.2, 0.08},  // angle X
-    {0.2, 0.15, 0.1, 0.10},  // angle Y
+    {0.20, 0.060, 0.10, 0.030}, // position X
+    {0.12, 0.090, 0.08, 0.040}, // position Y
+    {0.08, 0.025, 0.05, 0.020}, // angle X
+    {0.05, 0.040, 0.03, 0.025}, // angle Y
 };
 // Slow drift: Ornstein-Uhlenbeck processes (sigma, time constant in s).
-constexpr double DriftSigma[4] = {1.0, 0.8, 0.3, 0.25};
+constexpr double DriftSigma[4] = {0.5, 0.4, 0.15, 0.12};
 constexpr double DriftTau[4] = {8.0, 11.0, 12.0, 15.0};
 
 constexpr double Nominal[2][2] = {{12.0, -8.0}, {18.0, -5.0}}; // um with the DACs at 0 V
@@ -34,9 +37,8 @@ constexpr double RockWidth[3] = {0.35, 0.35, 0.6};
 constexpr double RockFloor[3] = {0.4, 0.4, 1.0};
 constexpr double PeakCurrent[2] = {4e-6, 3.6e-6}; // sum of the four electrodes at the peak, A
 
-constexpr double BaseNoise = 2.0;      // um, one sample at 100 kHz
+constexpr double BaseNoise = 0.1;      // um, one sample at 100 kHz
 constexpr double BaseNoiseRate = 100000.0;
-constexpr double PidNoise = 0.2;       // um on each PID input average
 constexpr double BeamOffNoise = 20.0;  // um: positions without beam are noise
 constexpr double ElectrodeSpan = 1000.0; // um: x = span * (R - L) / (R + L)
 constexpr double Counts = 1e12;        // encoder counts per ampere
@@ -389,7 +391,9 @@ void BeamModel::pidTick(int l)
     const int b = s_.bpmSelector[l] & 1;
     if (l < 2) {
         meas = measCount_[l] > 0 ? measSum_[l] / measCount_[l] : 0.0;
-        meas += (beamOn_ ? PidNoise * noiseScale_ : BeamOffNoise) * rng_.gauss();
+        // The loop sees the same sensor noise as the stream, averaged over its window.
+        const double samples = std::max(1.0, measCount_[l] * BaseNoiseRate * dt_);
+        meas += (beamOn_ ? BaseNoise * noiseScale_ / std::sqrt(samples) : BeamOffNoise) * rng_.gauss();
     } else {
         meas = (bpmPresent_[b] ? intensity(b) : 0.0) * 1e6; // the intensity loop works in uA
     }

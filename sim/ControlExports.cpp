@@ -76,6 +76,15 @@ std::string dacText(const DacOutputs &d)
     return s + std::to_string(d.apply) + "}";
 }
 
+// A filled meter record, its four currents in byte order.
+std::string currentsText(const char *record, const double (&amps)[4])
+{
+    std::string s = std::string("*") + record + "{";
+    for (int k = 0; k < 4; ++k)
+        s += TraceLine::number(amps[k]) + (k < 3 ? ", " : "}");
+    return s;
+}
+
 } // namespace
 
 NIVRA_EXPORT void nivraSimReset(std::uint64_t seed)
@@ -271,18 +280,20 @@ NIVRA_EXPORT int nivraSimNodeIoctl(int fd, unsigned long request, void *record)
     } else if ((node->kind == Simulator::NodeKind::Meter1 || node->kind == Simulator::NodeKind::Meter2)
                && (request == METER_IOC_SNAPSHOT || request == METER_IOC_CURRENTS)) {
         const int meter = node->kind == Simulator::NodeKind::Meter1 ? 0 : 1;
-        what = request == METER_IOC_SNAPSHOT ? "MeterStatus" : "CurrentReadings";
+        what = "*?";
         if (!sim().meterPresent(meter)) {
             err = ENODEV;
         } else if (request == METER_IOC_SNAPSHOT) {
             MeterStatus status;
             sim().meterStatus(meter, status);
             std::memcpy(record, &status, sizeof status);
+            what = currentsText("MeterStatus", {status.channel4, status.channel3, status.channel2, status.channel1});
             result = 0;
         } else {
             CurrentReadings readings;
             sim().currents(meter, readings);
             std::memcpy(record, &readings, sizeof readings);
+            what = currentsText("CurrentReadings", readings.amps);
             result = 0;
         }
     } else if (node->kind == Simulator::NodeKind::Dac && request == DAC_IOC_SET_OUTPUTS) {
@@ -364,7 +375,7 @@ NIVRA_EXPORT ssize_t nivraSimNodeRead(int fd, void *buffer, std::size_t bytes)
         lock.lock();
     }
     TraceLine line("read");
-    line.arg(fd).arg(static_cast<unsigned long>(bytes));
+    line.arg(fd).raw(buffer ? "buffer" : "null").arg(static_cast<unsigned long>(bytes));
     sim().record(line.finish(result));
     if (result < 0)
         errno = err;

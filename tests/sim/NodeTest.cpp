@@ -59,6 +59,7 @@ TEST_F(NodeTest, MeterRecordsAreFilledWhole)
         ASSERT_EQ(DeviceNode::ioctl(fd, METER_IOC_CURRENTS, &c), 0);
         for (int k = 0; k < 4; ++k)
             EXPECT_NEAR(c.channel(k), s.channel(k), 0.01 * s.channel(k)); // reversed storage
+        EXPECT_EQ(lastLine().rfind("ioctl(" + std::to_string(fd) + ", 0x8008421e, *CurrentReadings{", 0), 0u);
         EXPECT_EQ(DeviceNode::ioctl(fd, DAC_IOC_SET_OUTPUTS, &c), -1);
         EXPECT_EQ(errno, ENOTTY);
         DeviceNode::close(fd);
@@ -101,6 +102,7 @@ TEST_F(NodeTest, MeterPresenceFollowsThePlug)
     MeterStatus s;
     EXPECT_EQ(DeviceNode::ioctl(fd, METER_IOC_SNAPSHOT, &s), -1);
     EXPECT_EQ(errno, ENODEV);
+    EXPECT_EQ(lastLine(), "ioctl(" + std::to_string(fd) + ", 0x80084214, *?) -> -1");
     DeviceNode::close(fd);
     EXPECT_EQ(DeviceNode::open(DeviceNodeName::Meter2, O_RDONLY), -1);
     EXPECT_EQ(errno, ENOENT);

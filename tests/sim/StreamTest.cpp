@@ -98,6 +98,7 @@ TEST_F(StreamTest, SingleRecordReadsFormAGapFreeStream)
     EXPECT_EQ(DeviceNode::read(fd, two, 300), 256);
     EXPECT_EQ(DeviceNode::read(fd, two, 100), -1);
     EXPECT_EQ(errno, EINVAL);
+    EXPECT_EQ(lastLine(), "read(" + std::to_string(fd) + ", buffer, 100) -> -1");
     DeviceNode::close(fd);
 }
 

@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <charconv>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -27,6 +28,14 @@ TEST_F(TraceTest, LinesShowArgumentsAndOutputs)
     DeviceNode::ioctl(fd, METER_IOC_SNAPSHOT, &s);
     DeviceNode::close(fd);
     const std::string f = std::to_string(fd);
+    // The meter record as filled, its currents in byte order and shortest form.
+    const double currents[4] = {s.channel4, s.channel3, s.channel2, s.channel1};
+    std::string filled = "*MeterStatus{";
+    for (int k = 0; k < 4; ++k) {
+        char text[32];
+        filled.append(text, std::to_chars(text, text + sizeof text, currents[k]).ptr);
+        filled += k < 3 ? ", " : "}";
+    }
     EXPECT_EQ(callLog(), "setBPMselector(0, 1, 0) -> 0\n"
                          "getBPMselector(*0, *1, *0) -> 0\n"
                          "setSetpoint2(1, 2.5) -> 0\n"
@@ -34,7 +43,7 @@ TEST_F(TraceTest, LinesShowArgumentsAndOutputs)
                          "funcGenConfig([0.5, 0, 0, 0], [1, 2, -1, 0], 37) -> 0\n"
                          "getOutputMux(null) -> -1\n"
                          "open(\"/dev/nivra_oscalon0\", 0) -> " + f + "\n"
-                         "ioctl(" + f + ", 0x80084214, MeterStatus) -> 0\n"
+                         "ioctl(" + f + ", 0x80084214, " + filled + ") -> 0\n"
                          "close(" + f + ") -> 0\n");
     EXPECT_EQ(nivraSimCallCount("setSetpoint2"), 2);
     EXPECT_EQ(nivraSimCallCount("ioctl"), 1);
