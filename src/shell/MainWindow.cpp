@@ -23,8 +23,10 @@
 #include "WidgetGraphPos.h"
 #include "WidgetGraphRad.h"
 #include "WidgetGraphXY.h"
+#include "WidgetPidCtrl.h"
 #include "WidgetStats.h"
 #include "WindowDisplaySettings.h"
+#include "WindowPIDparams.h"
 #include "about.h"
 
 namespace {
@@ -93,6 +95,7 @@ void MainWindow::createChildren()
     graphFFT->setObjectName(QStringLiteral("graphFFT"));
 
     feedbackControl = new WidgetFeedbackControl(this);
+    pidCtrl = new WidgetPidCtrl(this);
     stats = new WidgetStats(this);
     heartBeat = new HeartBeat(this);
 
@@ -135,6 +138,8 @@ void MainWindow::createChildren()
     graphRadY = new WidgetGraphRad(this, 1, 2);
     graphRadY->setObjectName(QStringLiteral("graphRadY"));
 
+    // Kept for the whole run, hidden until their actions show them.
+    windowPIDparams = new WindowPIDparams(this);
     displaySettings = new WindowDisplaySettings(this);
 }
 
@@ -154,6 +159,7 @@ void MainWindow::fillDocks()
     dockFFT->setMaximumHeight((3 * height()) / 4);
 
     controlTabs->addTab(feedbackControl, QStringLiteral("Feedback"));
+    controlTabs->addTab(pidCtrl, QStringLiteral("PID Params"));
     controlTabs->addTab(stats, QStringLiteral("Stats"));
 
     controlLayout->addWidget(heartBeat);
@@ -173,6 +179,7 @@ void MainWindow::connectSignals()
 {
     connect(ui->action_Exit, &QAction::triggered, this, &MainWindow::Exit);
     connect(ui->action_Display_Settings, &QAction::triggered, this, &MainWindow::showDispSettings);
+    connect(ui->action_PID_Parameters, &QAction::triggered, this, &MainWindow::showPIDparams);
     connect(ui->action_Login, &QAction::triggered, this, &MainWindow::showLoginDialog);
     connect(ui->action_Log, &QAction::triggered, this, &MainWindow::showLogWindow);
     connect(ui->action_About, &QAction::triggered, this, &MainWindow::showAboutDialog);
@@ -180,6 +187,10 @@ void MainWindow::connectSignals()
     // Emitted on the device-link thread: reaches these queued, on this thread.
     connect(mailboxComm, &MailboxComm::nrTovashesChanged, this, &MainWindow::nr_tovashes_changed);
     connect(mailboxComm, &MailboxComm::nrTovashesChanged, stats, &WidgetStats::nr_tovashes_changed);
+
+    // The PID editors show the DAC channel each loop drives, as last sent.
+    connect(feedbackControl, &WidgetFeedbackControl::updateDACLabel, pidCtrl,
+            &WidgetPidCtrl::updateDACLabel);
 }
 
 void MainWindow::connectUserLevelSignals()
@@ -187,10 +198,13 @@ void MainWindow::connectUserLevelSignals()
     if (dialogLogin) {
         connect(dialogLogin, &DialogLogin::userLevelChanged, feedbackControl,
                 &WidgetFeedbackControl::checkUserLevel);
+        connect(dialogLogin, &DialogLogin::userLevelChanged, pidCtrl,
+                &WidgetPidCtrl::enableAndDisableFields);
         connect(dialogLogin, &DialogLogin::userLevelChanged, this, &MainWindow::handleUserLevelChange);
     }
     connect(heartBeat, &HeartBeat::userLevelChanged, feedbackControl,
             &WidgetFeedbackControl::checkUserLevel);
+    connect(heartBeat, &HeartBeat::userLevelChanged, pidCtrl, &WidgetPidCtrl::enableAndDisableFields);
     connect(heartBeat, &HeartBeat::userLevelChanged, this, &MainWindow::handleUserLevelChange);
 }
 
@@ -353,6 +367,11 @@ void MainWindow::nr_tovashes_changed(int)
     graphPosY->setChannelsHidden(hide1, hide2);
     graphRadX->setChannelsHidden(hide1, hide2);
     graphRadY->setChannelsHidden(hide1, hide2);
+}
+
+void MainWindow::showPIDparams()
+{
+    windowPIDparams->showWindow();
 }
 
 void MainWindow::showLoginDialog()

@@ -22,8 +22,10 @@ class WidgetGraphFFT;
 class WidgetGraphPos;
 class WidgetGraphRad;
 class WidgetGraphXY;
+class WidgetPidCtrl;
 class WidgetStats;
 class WindowDisplaySettings;
+class WindowPIDparams;
 
 namespace Ui {
 class MainWindow;
@@ -49,6 +51,7 @@ public:
 
 public slots:
     void nr_tovashes_changed(int count);
+    void showPIDparams();
     void showLoginDialog();
     void showAboutDialog();
     void Exit();
@@ -81,6 +84,7 @@ private:
     WidgetGraphXY *graphXY2 = nullptr;
     WidgetGraphFFT *graphFFT = nullptr;
     WidgetFeedbackControl *feedbackControl = nullptr;
+    WidgetPidCtrl *pidCtrl = nullptr;
     WidgetStats *stats = nullptr;
     HeartBeat *heartBeat = nullptr;
     WidgetGraphCurrents *graphCurrents1 = nullptr;
@@ -90,6 +94,7 @@ private:
     WidgetGraphPos *graphPosY = nullptr;
     WidgetGraphRad *graphRadX = nullptr;
     WidgetGraphRad *graphRadY = nullptr;
+    WindowPIDparams *windowPIDparams = nullptr;
     WindowDisplaySettings *displaySettings = nullptr;
 
     QDockWidget *dockXY = nullptr;

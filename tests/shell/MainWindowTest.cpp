@@ -1,11 +1,18 @@
 // Main window: title, menus and docks, the encoder-box rule, the user-level rule,
-// the windows created per selection, and the graph registrations with the engine.
+// the windows created per selection, the PID tab and picture window wired to the
+// feedback panel and the user level, and the graph registrations with the engine.
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDockWidget>
+#include <QEvent>
+#include <QHash>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -16,6 +23,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <utility>
 
 #include "AcquisitionSettings.h"
 #include "ConfigIni.h"
@@ -34,7 +42,10 @@
 #include "WidgetGraphPos.h"
 #include "WidgetGraphRad.h"
 #include "WidgetGraphXY.h"
+#include "WidgetPidCtrl.h"
+#include "WidgetStats.h"
 #include "WindowDisplaySettings.h"
+#include "WindowPIDparams.h"
 #include "about.h"
 
 namespace {
@@ -121,7 +132,10 @@ TEST_F(MainWindowTest, TitleMenusAndDocks)
         QStringList texts;
     } expected[] = {
         {"menu_FIle", "&File", {"action_Exit"}, {"&Exit"}},
-        {"menu_Tools", "&Settings", {"action_Display_Settings", "action_Login"}, {"&Display Settings", "&Login"}},
+        {"menu_Tools",
+         "&Settings",
+         {"action_Display_Settings", "action_PID_Parameters", "action_Login"},
+         {"&Display Settings", "&PID Parameters", "&Login"}},
         {"menu_Help", "&Help", {"action_Log", "action_About"}, {"&Log", "&About"}},
     };
     for (int m = 0; m < 3; ++m) {
@@ -164,9 +178,14 @@ TEST_F(MainWindowTest, TitleMenusAndDocks)
 
     auto *tabs = control->widget()->findChild<QTabWidget *>();
     ASSERT_NE(tabs, nullptr);
-    ASSERT_EQ(tabs->count(), 2);
+    ASSERT_EQ(tabs->count(), 3);
     EXPECT_EQ(tabs->tabText(0), QStringLiteral("Feedback"));
-    EXPECT_EQ(tabs->tabText(1), QStringLiteral("Stats"));
+    EXPECT_EQ(tabs->tabText(1), QStringLiteral("PID Params"));
+    EXPECT_EQ(tabs->tabText(2), QStringLiteral("Stats"));
+    EXPECT_NE(qobject_cast<WidgetFeedbackControl *>(tabs->widget(0)), nullptr);
+    EXPECT_NE(qobject_cast<WidgetPidCtrl *>(tabs->widget(1)), nullptr);
+    EXPECT_NE(qobject_cast<WidgetStats *>(tabs->widget(2)), nullptr);
+    EXPECT_EQ(tabs->currentIndex(), 0);
     EXPECT_NE(control->widget()->findChild<HeartBeat *>(), nullptr);
 
     // Encoder graphs show only "Enc 1" and "Enc 2".
@@ -472,4 +491,200 @@ TEST_F(MainWindowTest, EachGraphIsLabelledFedAsItsKindAndRedrawnInOrder)
         }
         EXPECT_TRUE(same);
     }
+}
+
+TEST_F(MainWindowTest, PidParametersActionShowsTheKeptPictureWindowAtEveryLevel)
+{
+    MainWindow w;
+    QList<WindowPIDparams *> windows = w.findChildren<WindowPIDparams *>();
+    ASSERT_EQ(windows.size(), 1) << "created once, with the main window";
+    WindowPIDparams *window = windows.first();
+    EXPECT_EQ(window->parent(), &w);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("PID Parameters"));
+
+    QAction *action = child<QAction>(w, "action_PID_Parameters");
+    ASSERT_NE(action, nullptr);
+    // The picture is no tool: no level, not even a failed poll, takes the action away.
+    for (int level : {0, -1, 1, 2}) {
+        w.handleUserLevelChange(level);
+        EXPECT_TRUE(action->isEnabled()) << level;
+        action->trigger();
+        EXPECT_TRUE(window->isVisible()) << level;
+        window->close();
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(window->isVisible());
+    }
+    EXPECT_EQ(w.findChildren<WindowPIDparams *>().size(), 1) << "each choice shows the same window";
+}
+
+TEST_F(MainWindowTest, PidDacLabelsFollowTheChannelsTheFeedbackPanelSends)
+{
+    {
+        QSettings file(dir.filePath(QStringLiteral("config.ini")), QSettings::IniFormat);
+        file.setValue(QStringLiteral("Beamline/DAC_posX"), 3);
+        file.setValue(QStringLiteral("Beamline/DAC_posY"), 1);
+    }
+    // Logged in as "user": the feedback panel is usable.
+    logIn("user", "user");
+    userLevel = 1;
+    mailboxComm->pidStatus = 0;
+    DialogAnswerer answerer;
+    MainWindow w;
+    auto *feedback = w.findChild<WidgetFeedbackControl *>();
+    auto *pid = w.findChild<WidgetPidCtrl *>();
+    ASSERT_TRUE(feedback && pid);
+    QLabel *xLabel = pid->findChild<QWidget *>(QStringLiteral("posXwidget"))
+                         ->findChild<QLabel *>(QStringLiteral("DACoutputLabel"));
+    QLabel *yLabel = pid->findChild<QWidget *>(QStringLiteral("posYwidget"))
+                         ->findChild<QLabel *>(QStringLiteral("DACoutputLabel"));
+    ASSERT_TRUE(xLabel && yLabel);
+    EXPECT_EQ(xLabel->text(), QStringLiteral("Ch 4")) << "from the store at start";
+    EXPECT_EQ(yLabel->text(), QStringLiteral("Ch 2"));
+
+    auto *xBox = feedback->findChild<QComboBox *>(QStringLiteral("positionXComboBox"));
+    auto *yBox = feedback->findChild<QComboBox *>(QStringLiteral("positionYComboBox"));
+    auto *update = feedback->findChild<QPushButton *>(QStringLiteral("updateConfButton"));
+    ASSERT_TRUE(xBox && yBox && update);
+
+    // Choosing alone changes nothing; sending does.
+    xBox->setCurrentIndex(2);
+    yBox->setCurrentIndex(0);
+    EXPECT_EQ(xLabel->text(), QStringLiteral("Ch 4"));
+    QTest::mouseClick(update, Qt::LeftButton);
+    EXPECT_EQ(answerer.count(), 0);
+    EXPECT_EQ(xLabel->text(), QStringLiteral("Ch 3"));
+    EXPECT_EQ(yLabel->text(), QStringLiteral("Ch 1"));
+
+    // Refused choices are not sent, so the labels keep the channels last sent.
+    xBox->setCurrentIndex(1);
+    yBox->setCurrentIndex(1);
+    QTest::mouseClick(update, Qt::LeftButton);
+    ASSERT_EQ(answerer.count(), 1);
+    EXPECT_EQ(answerer.last().title, QStringLiteral("DAC outputs not unique"));
+    EXPECT_EQ(xLabel->text(), QStringLiteral("Ch 3"));
+    EXPECT_EQ(yLabel->text(), QStringLiteral("Ch 1"));
+
+    yBox->setCurrentIndex(3);
+    mailboxComm->pidStatus = 3;   // feedback running
+    QTest::mouseClick(update, Qt::LeftButton);
+    ASSERT_EQ(answerer.count(), 2);
+    EXPECT_EQ(answerer.last().title, QStringLiteral("PID running ..."));
+    EXPECT_EQ(xLabel->text(), QStringLiteral("Ch 3"));
+    EXPECT_EQ(yLabel->text(), QStringLiteral("Ch 1"));
+
+    mailboxComm->pidStatus = 1;
+    QTest::mouseClick(update, Qt::LeftButton);
+    EXPECT_EQ(answerer.count(), 2);
+    EXPECT_EQ(xLabel->text(), QStringLiteral("Ch 2"));
+    EXPECT_EQ(yLabel->text(), QStringLiteral("Ch 4"));
+}
+
+namespace {
+
+// Records, in order, which of the watched widgets saw its enabled state change.
+class EnabledChangeLog : public QObject
+{
+public:
+    void watch(QObject *object, const QString &name)
+    {
+        m_names.insert(object, name);
+        object->installEventFilter(this);
+    }
+    QStringList take() { return std::exchange(m_log, {}); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::EnabledChange && m_names.contains(watched))
+            m_log << m_names.value(watched);
+        return false;
+    }
+
+private:
+    QHash<QObject *, QString> m_names;
+    QStringList m_log;
+};
+
+} // namespace
+
+TEST_F(MainWindowTest, PidFieldsFollowTheUserLevelOfTheLoginDialogAndOfTheStatusPoll)
+{
+    DialogAnswerer answerer;
+    MainWindow w;
+    DialogLogin login(&w);
+    dialogLogin = &login;
+    login.connectToMainWindow();
+
+    auto *feedback = w.findChild<WidgetFeedbackControl *>();
+    auto *pid = w.findChild<WidgetPidCtrl *>();
+    ASSERT_TRUE(feedback && pid);
+    auto *editors = pid->findChild<QTabWidget *>(QStringLiteral("verticalTabWidget"));
+    auto *pidUpdate = pid->findChild<QPushButton *>(QStringLiteral("pushButtonUpdate"));
+    ASSERT_TRUE(editors && pidUpdate);
+    EXPECT_FALSE(editors->isEnabled()) << "cruise at start";
+
+    // A gated tool action stands for the main window's own receiver.
+    QAction tool(QStringLiteral("Manual Output Control"));
+    w.userLevelGate().addAction(&tool);
+    w.handleUserLevelChange(0);
+    auto *toolButton = new QWidget(&w);   // follows the action's state
+    QObject::connect(&tool, &QAction::changed, toolButton, [&] { toolButton->setEnabled(tool.isEnabled()); });
+    toolButton->setEnabled(false);
+
+    EnabledChangeLog order;
+    order.watch(feedback, QStringLiteral("feedback"));
+    order.watch(editors, QStringLiteral("pid"));
+    order.watch(toolButton, QStringLiteral("window"));
+
+    auto logInThroughTheDialog = [&](const char *user, const char *password) {
+        w.showLoginDialog();
+        QTest::keyClicks(login.findChild<QLineEdit *>(QStringLiteral("usernameLineEdit")), QString::fromLatin1(user));
+        QTest::keyClicks(login.findChild<QLineEdit *>(QStringLiteral("passwordLineEdit")),
+                         QString::fromLatin1(password));
+        QTest::mouseClick(login.findChild<QPushButton *>(QStringLiteral("logIn")), Qt::LeftButton);
+    };
+
+    // The login dialog's signal: admin opens the editors, after the feedback panel
+    // and before the main window's own rule.
+    logInThroughTheDialog("admin", "admin");
+    ASSERT_EQ(userLevel, 2);
+    EXPECT_EQ(answerer.count(), 0);
+    EXPECT_TRUE(editors->isEnabled());
+    EXPECT_EQ(order.take(), (QStringList{"feedback", "pid", "window"}));
+
+    // "user" closes the editors again but not the feedback panel; "Update" stays.
+    logInThroughTheDialog("user", "user");
+    ASSERT_EQ(userLevel, 1);
+    EXPECT_FALSE(editors->isEnabled());
+    EXPECT_TRUE(feedback->isEnabled());
+    EXPECT_TRUE(pidUpdate->isEnabled());
+    order.take();
+
+    // The status panel's poll alone: the controller now reports admin.
+    auto *status = w.findChild<HeartBeat *>();
+    ASSERT_NE(status, nullptr);
+    logIn("admin", "admin");
+    status->refreshFields();
+    EXPECT_EQ(userLevel, 2);
+    EXPECT_TRUE(editors->isEnabled());
+
+    // A failed poll says nothing about the operator: the editors stay as they are.
+    nivraSimFailCall("getLockStatus", -2);
+    status->refreshFields();
+    EXPECT_EQ(userLevel, -2);
+    EXPECT_TRUE(editors->isEnabled());
+    nivraSimFailCall("getLockStatus", 0);
+    status->refreshFields();
+    EXPECT_TRUE(tool.isEnabled());
+    order.take();
+
+    // Cruise through the poll closes everything, in the same order.
+    logIn("cruise", "");
+    status->refreshFields();
+    EXPECT_EQ(userLevel, 0);
+    EXPECT_FALSE(editors->isEnabled());
+    EXPECT_FALSE(feedback->isEnabled());
+    EXPECT_TRUE(pidUpdate->isEnabled());
+    EXPECT_EQ(order.take(), (QStringList{"feedback", "pid", "window"}));
 }
