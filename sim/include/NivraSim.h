@@ -34,9 +34,9 @@
 //   lines at 7, 25, 50 and 130 Hz (0.2 um and less): an open-loop step of a few
 //   volts stands out of the raw 50 kHz stream, 0.1 V (0.2 um) does not. The X, Y
 //   and I0 loops each drive the DAC channel setPIDoutSel gave them; the beam
-//   answers that channel through
-//   a dead time of 0.2 ms (at least one internal step) and a 1 ms first-order lag,
-//   with 2.0 / 1.5 um per volt at BPM1 and 3.5 / 2.8 um per volt at BPM2.
+//   answers that channel through a dead time of 0.2 ms (at least one internal
+//   step) and a 1 ms first-order lag, with 2.0 / 1.5 um per volt at BPM1 and
+//   3.5 / 2.8 um per volt at BPM2.
 //   Intensity (I0 words, amperes, sum of the four electrodes): 4 uA (BPM1) and
 //   3.6 uA (BPM2) at the rocking peak, a product of one Gaussian-on-a-floor per
 //   loop actuator, peaking at 4.6 V (X loop channel), 4.4 V (Y) and 4.2 V (I0),
@@ -85,11 +85,12 @@
 //   call failed and wrote nothing, null for a null pointer); doubles in shortest
 //   round-trip form; SFP ids as *0x2301; strings quoted with \xNN escapes; float
 //   arrays as [a, b, c, d]; data blocks as `buffer`. Node requests:
-//   open("/dev/nivra_oscalon0", 0) -> 1000, ioctl(1000, 0x80084214, MeterStatus) -> 0,
+//   open("/dev/nivra_oscalon0", 0) -> 1000,
+//   ioctl(1000, 0x80084214, *MeterStatus{4e-07, 3.9e-07, 4.1e-07, 4e-07}) -> 0,
 //   ioctl(1001, 0x40084228, DacOutputs{1, 2, 0, 0, 1}) -> 0, read(1002, buffer, 256) -> 256,
-//   close(1000) -> 0; a meter request shows the record it filled in byte order,
-//   *MeterStatus{ch4, ch3, ch2, ch1} or *CurrentReadings{[0], [1], [2], [3]} (*? when
-//   it failed). The control functions below are not logged.
+//   close(1000) -> 0. A meter request shows the currents of the record it filled in
+//   byte order (MeterStatus: channels 4, 3, 2, 1; CurrentReadings: indices 0 to 3),
+//   *? when it failed. The control functions below are not logged.
 
 #include <cstddef>
 #include <cstdint>
