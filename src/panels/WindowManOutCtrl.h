@@ -1,0 +1,41 @@
+#pragma once
+// "Manual Output Control" dialog: takes the four DAC outputs away from the feedback
+// loops (output multiplexer 0) and sets each output by slider or spin box. Every
+// change is written at once to the DAC node, which the dialog keeps open for its
+// whole life. GUI thread only.
+
+#include <QDialog>
+
+class QDoubleSpinBox;
+class QSlider;
+
+namespace Ui {
+class WindowManOutCtrl;
+}
+
+class WindowManOutCtrl : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit WindowManOutCtrl(QWidget *parent = nullptr);
+    ~WindowManOutCtrl() override;
+
+    // Sends the four spin-box voltages to the DAC node, whatever the multiplexer.
+    void writeOutputs();
+    // Shows the dialog with "Enable Manual Control" as the multiplexer reads now.
+    void showWindow();
+
+private slots:
+    void enableMan_changed(bool enable);
+    void sliders_changed();
+    void boxes_changed();
+
+private:
+    // Channel k (0 = channel 1) of the form.
+    QSlider *slider(int k) const;
+    QDoubleSpinBox *box(int k) const;
+
+    Ui::WindowManOutCtrl *ui;
+    int dacFd = -1;   // "/dev/nivra_vennick0", -1 when it did not open
+};
