@@ -1,0 +1,379 @@
+#include "WindowStepResponse.h"
+#include "ui_WindowStepResponse.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QThread>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include <fcntl.h>
+
+#include "AcquisitionSettings.h"
+#include "ConfigIni.h"
+#include "DeviceNode.h"
+#include "Logger.h"
+#include "MailboxComm.h"
+
+namespace {
+
+// The raw display stream of display mode 1.
+constexpr int kSampleRate = 50000;
+// One read of this many records covers the bias, the step and the bias again.
+constexpr int kRecords = 14336;
+constexpr std::size_t kReadBytes = kRecords * sizeof(DisplayRecord);   // 3670016
+static_assert(kReadBytes == 3670016);
+
+// How long each output level is held before the next write, ms.
+constexpr unsigned long kBiasMs = 100;
+constexpr unsigned long kStepMs = 100;
+constexpr unsigned long kTailMs = 120;
+
+constexpr double kStepSpinValue = 0.1;
+
+const QString kCannotOpenTitle = QStringLiteral("Cannot open file");
+
+void putChannel(DacOutputs &record, int channel, double volts)
+{
+    if (channel >= 0 && channel < 4)
+        record.volts[channel] = volts;
+}
+
+QString formatted(double value)
+{
+    return QString::number(value, 'g', 4);
+}
+
+QCPItemLine *makeLine(QCustomPlot *plot, const QColor &colour, bool arrow)
+{
+    auto *line = new QCPItemLine(plot);
+    line->setPen(QPen(colour, 2));
+    for (QCPItemPosition *p : {line->start, line->end}) {
+        p->setAxes(plot->xAxis, plot->yAxis2);
+        p->setCoords(0, 0);
+    }
+    if (arrow) {
+        const QCPLineEnding spike(QCPLineEnding::esSpikeArrow, 8, 10);
+        line->setHead(spike);
+        line->setTail(spike);
+    }
+    return line;
+}
+
+QCPItemText *makeText(QCustomPlot *plot, const QString &text, const QColor &colour,
+                      Qt::Alignment alignment)
+{
+    auto *item = new QCPItemText(plot);
+    item->setText(text);
+    item->setColor(colour);
+    item->setPositionAlignment(alignment);
+    item->position->setAxes(plot->xAxis, plot->yAxis2);
+    item->position->setCoords(0, 0);
+    return item;
+}
+
+// First index from `from` on whose value exceeds `level`, minus one; n - 1 when none.
+int crossing(const QVector<double> &v, int from, double level)
+{
+    const int n = v.size();
+    for (int k = std::max(from, 0); k < n; ++k)
+        if (v[k] > level)
+            return k - 1;
+    return n - 1;
+}
+
+} // namespace
+
+WindowStepResponse::WindowStepResponse(QWidget *parent)
+    : QDialog(parent), ui(new Ui::WindowStepResponse),
+      m_stimulusData(new QCPGraphDataContainer), m_responseData(new QCPGraphDataContainer)
+{
+    ui->setupUi(this);
+
+    QPushButton *run = ui->buttonBox->button(QDialogButtonBox::Apply);
+    run->setText(QStringLiteral("Run"));
+    connect(run, &QPushButton::released, this, &WindowStepResponse::stepRespProcedure);
+    for (QRadioButton *b : {ui->stepInXbutton, ui->stepInYbutton, ui->stepInI0button})
+        connect(b, &QRadioButton::clicked, this, &WindowStepResponse::selector_radioButton_changed);
+    ui->stepInXbutton->setChecked(true);
+    selector_radioButton_changed();
+
+    QCustomPlot *plot = ui->graph;
+    QLinearGradient background(0, 0, 0, 500);
+    background.setColorAt(0, QColor(250, 250, 250));
+    background.setColorAt(1, QColor(220, 220, 220));
+    plot->setBackground(QBrush(background));
+
+    plot->addGraph(plot->xAxis, plot->yAxis);
+    plot->graph(0)->setName(QStringLiteral("Stimulus"));
+    plot->graph(0)->setData(m_stimulusData);
+    plot->yAxis2->setVisible(true);
+    plot->addGraph(plot->xAxis, plot->yAxis2);
+    plot->graph(1)->setName(QStringLiteral("Response"));
+    plot->graph(1)->setPen(QPen(QColor(200, 0, 0)));
+    plot->graph(1)->setData(m_responseData);
+
+    plot->legend->setVisible(true);
+    plot->legend->setBrush(QBrush(QColor(222, 222, 222)));
+    plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom | QCP::iSelectAxes);
+    plot->axisRect()->setRangeZoom(Qt::Horizontal);
+
+    m_riseLine = makeLine(plot, QColor(50, 200, 50), false);
+    m_deadArrow = makeLine(plot, QColor(200, 50, 50), true);
+    m_riseArrow = makeLine(plot, QColor(220, 69, 0), true);
+    m_amplitudeArrow = makeLine(plot, QColor(0, 50, 200), true);
+    m_deadText = makeText(plot, QStringLiteral("Tdead"), QColor(200, 50, 50),
+                          Qt::AlignTop | Qt::AlignHCenter);
+    m_settleText = makeText(plot, QStringLiteral("Tsettle"), QColor(220, 69, 0),
+                            Qt::AlignTop | Qt::AlignHCenter);
+    m_amplitudeText = makeText(plot, QStringLiteral("dy"), QColor(0, 50, 200),
+                               Qt::AlignTop | Qt::AlignLeft);
+}
+
+WindowStepResponse::~WindowStepResponse()
+{
+    delete ui;
+}
+
+void WindowStepResponse::showWindow()
+{
+    double freq = 0, kp = 0, ki = 0, kd = 0, emin = 0, imax = 0, omin = 0, omax = 0, ogain = 0;
+    double offsetX = 0, offsetY = 0, offsetI0 = 0;
+    configIni->readConfigPIDX(&freq, &kp, &ki, &kd, &emin, &imax, &omin, &omax, &ogain, &offsetX);
+    configIni->readConfigPIDY(&freq, &kp, &ki, &kd, &emin, &imax, &omin, &omax, &ogain, &offsetY);
+    configIni->readConfigPIDI0(&freq, &kp, &ki, &kd, &emin, &imax, &omin, &omax, &ogain, &offsetI0);
+    ui->posXbiasDoubleSpinBox->setValue(offsetX);
+    ui->posYbiasDoubleSpinBox->setValue(offsetY);
+    ui->i0biasDoubleSpinBox->setValue(offsetI0);
+    show();
+}
+
+void WindowStepResponse::selector_radioButton_changed()
+{
+    QDoubleSpinBox *steps[3] = {ui->posXStepDoubleSpinBox, ui->posYStepDoubleSpinBox,
+                                ui->i0StepDoubleSpinBox};
+    const bool ticked[3] = {ui->stepInXbutton->isChecked(), ui->stepInYbutton->isChecked(),
+                            ui->stepInI0button->isChecked()};
+    if (!ticked[0] && !ticked[1] && !ticked[2])
+        return;
+    for (int axis = 0; axis < 3; ++axis) {
+        steps[axis]->setEnabled(ticked[axis]);
+        steps[axis]->setValue(ticked[axis] ? kStepSpinValue : 0.0);
+    }
+}
+
+bool WindowStepResponse::buildOutputVectors(DacOutputs &a, DacOutputs &b, double *bias,
+                                            double *step, int *stimulusWord, int *responseWord)
+{
+    const double biasOf[3] = {ui->posXbiasDoubleSpinBox->value(), ui->posYbiasDoubleSpinBox->value(),
+                              ui->i0biasDoubleSpinBox->value()};
+    const double stepOf[3] = {ui->posXStepDoubleSpinBox->value(), ui->posYStepDoubleSpinBox->value(),
+                              ui->i0StepDoubleSpinBox->value()};
+    int dac[3] = {0, 1, 2};
+    configIni->readConfigDACpos(&dac[0], &dac[1], &dac[2]);
+
+    // A channel that no loop drives is held at 0 V rather than sent unset.
+    a = DacOutputs{};
+    b = DacOutputs{};
+    for (int axis = 0; axis < 3; ++axis) {
+        putChannel(a, dac[axis], biasOf[axis]);
+        putChannel(b, dac[axis], biasOf[axis] + stepOf[axis]);
+    }
+    a.apply = 1;
+    b.apply = 1;
+
+    int axis = 0;
+    if (ui->stepInYbutton->isChecked())
+        axis = 1;
+    else if (ui->stepInI0button->isChecked())
+        axis = 2;
+    *bias = biasOf[axis];
+    *step = stepOf[axis];
+    *stimulusWord = 8 + dac[axis];
+    *responseWord = axis + (ui->useBPM2checkbox->isChecked() ? 4 : 0);
+    return dac[axis] >= 0 && dac[axis] < 4;
+}
+
+void WindowStepResponse::stepRespProcedure()
+{
+    if (mailboxComm->pidStatus != PID_FEEDBACK_OFF)
+        mailboxComm->setFBenable(0);
+    SAMP_FREQ = kSampleRate;
+    mailboxComm->setDisplayFreq(1);
+
+    const int dac = DeviceNode::open(DeviceNodeName::Dac, O_RDWR | O_SYNC);
+    const int display = DeviceNode::open(DeviceNodeName::Display, O_RDONLY);
+    if (display < 0) {
+        QMessageBox::critical(nullptr, kCannotOpenTitle,
+                              QStringLiteral("System file /dev/nivra_dma_displ could not be opened.\n\n"
+                                             "Please check if NIVRA driver is loaded.\n"
+                                             "Application will now quit.\n"));
+        QCoreApplication::quit();
+        if (dac >= 0)
+            DeviceNode::close(dac);
+        return;
+    }
+    if (dac < 0) {
+        // Without the DAC no step is written: the analysis would report the noise.
+        LOG_ERROR() << "Step response: cannot open" << DeviceNodeName::Dac;
+        DeviceNode::close(display);
+        QMessageBox::critical(this, kCannotOpenTitle,
+                              QStringLiteral("System file /dev/nivra_vennick0 could not be opened.\n\n"
+                                             "Please check if NIVRA driver is loaded.\n"));
+        return;
+    }
+
+    measure(dac, display);
+    DeviceNode::close(dac);
+    DeviceNode::close(display);
+}
+
+void WindowStepResponse::measure(int dac, int display)
+{
+    std::vector<DisplayRecord> buffer(kRecords);
+    mailboxComm->setOutputMux(0);
+
+    DacOutputs a, b;
+    double bias = 0.0, step = 0.0;
+    int stimulusWord = 8, responseWord = 0;
+    if (!buildOutputVectors(a, b, &bias, &step, &stimulusWord, &responseWord)) {
+        mailboxComm->setOutputMux(1);
+        LOG_ERROR() << "Step response: the chosen axis has no DAC channel 1 to 4, word"
+                    << stimulusWord;
+        QMessageBox::warning(this, windowTitle(),
+                             QStringLiteral("The DAC output of the chosen axis in the "
+                                            "configuration is not a channel 1 to 4."));
+        return;
+    }
+
+    DeviceNode::ioctl(dac, DAC_IOC_SET_OUTPUTS, &a);
+    QThread::msleep(kBiasMs);
+    DeviceNode::ioctl(dac, DAC_IOC_SET_OUTPUTS, &b);
+    QThread::msleep(kStepMs);
+    DeviceNode::ioctl(dac, DAC_IOC_SET_OUTPUTS, &a);
+    QThread::msleep(kTailMs);
+
+    const ssize_t got = DeviceNode::read(display, buffer.data(), kReadBytes);
+    if (got < 0)
+        std::perror("read failed");
+
+    // The last record read is not used. Only records actually delivered are
+    // analysed; a failed or very short read leaves nothing to measure.
+    const int delivered = got > 0 ? static_cast<int>(std::min<ssize_t>(got / ssize_t(sizeof(DisplayRecord)), kRecords)) : 0;
+    const int n = delivered - 1;
+    if (n < 10) {
+        mailboxComm->setOutputMux(1);
+        LOG_ERROR() << "Step response: display read gave" << got << "bytes";
+        m_stimulusData->clear();
+        m_responseData->clear();
+        for (QLabel *l : {ui->dclabel, ui->dulabel, ui->Klabel, ui->Tdeadlabel, ui->Tsetlabel,
+                          ui->invertedLabel})
+            l->clear();
+        ui->graph->replot(QCustomPlot::rpQueuedReplot);
+        QMessageBox::warning(this, windowTitle(),
+                             QStringLiteral("The display data could not be read: "
+                                            "no step response was measured."));
+        return;
+    }
+
+    QVector<double> stimulus(n), response(n);
+    for (int k = 0; k < n; ++k) {
+        stimulus[k] = buffer[k].word(stimulusWord);
+        response[k] = buffer[k].word(responseWord);
+    }
+    analyse(stimulus, response, bias, step);
+
+    mailboxComm->setOutputMux(1);
+}
+
+void WindowStepResponse::analyse(const QVector<double> &stimulus, QVector<double> response,
+                                 double bias, double step)
+{
+    const int n = response.size();
+    const double rate = kSampleRate;
+
+    // A response that falls with the step (a negative gain, an inverted display)
+    // is turned over so that the levels and crossings below hold.
+    double a = 0.0, b = 0.0;
+    for (int k = 0; k < n; ++k) {
+        const double p = stimulus[k] * response[k];
+        if (k < 100)
+            a += p;
+        b += p;
+    }
+    if (a / 100 > b / n) {
+        ui->invertedLabel->setText(QStringLiteral("Inverted display"));
+        for (double &r : response)
+            r = -r;
+    } else {
+        ui->invertedLabel->clear();
+    }
+
+    // Each run shows its own record: points of earlier runs would lie on the same
+    // times.
+    QVector<QCPGraphData> stimulusPoints(n), responsePoints(n);
+    for (int k = 0; k < n; ++k) {
+        const double t = k / rate;
+        responsePoints[k] = QCPGraphData(t, response[k]);
+        stimulusPoints[k] = QCPGraphData(t, stimulus[k]);
+    }
+    m_responseData->set(responsePoints, true);
+    m_stimulusData->set(stimulusPoints, true);
+    ui->graph->graph(0)->setData(m_stimulusData);
+    ui->graph->graph(1)->setData(m_responseData);
+    ui->graph->replot(QCustomPlot::rpQueuedReplot);
+
+    // Levels: the means of the lowest and the highest tenth of the response.
+    QVector<double> sorted = response;
+    std::sort(sorted.begin(), sorted.end());
+    const double tenth = n / 10.0;
+    double y0 = 0.0, y1 = 0.0;
+    for (int k = 0; k < n / 10; ++k)
+        y0 += sorted[k];
+    for (int k = 9 * n / 10; k < n; ++k)
+        y1 += sorted[k];
+    y0 /= tenth;
+    y1 /= tenth;
+    const double dc = y1 - y0;
+    const double low = (y0 + y1) / 2 - 0.4 * dc;
+    const double high = (y0 + y1) / 2 + 0.4 * dc;
+
+    const int i10 = crossing(response, 1, low);
+    const int i90 = crossing(response, i10, high);
+    const int iS = crossing(stimulus, 0, bias + 0.5 * step);
+
+    const double t10 = i10 / rate;
+    const double t90 = i90 / rate;
+    const double tS = iS / rate;
+    const double tDead = t10 - tS;
+    const double tSet = t90 - t10;
+    const double tMax = std::max(tDead, tSet);
+
+    ui->dulabel->setText(formatted(step));
+    ui->dclabel->setText(formatted(dc));
+    ui->Klabel->setText(formatted(dc / step));
+    ui->Tdeadlabel->setText(formatted(tDead * 1000) + QStringLiteral(" ms"));
+    ui->Tsetlabel->setText(formatted(tSet * 1000) + QStringLiteral(" ms"));
+
+    const double yArrows = y0 - 0.1 * dc;
+    m_riseLine->start->setCoords(t10, y0);
+    m_riseLine->end->setCoords(t90, y1);
+    m_deadArrow->start->setCoords(tS, yArrows);
+    m_deadArrow->end->setCoords(t10, yArrows);
+    m_deadText->position->setCoords((tS + t10) / 2, yArrows);
+    m_riseArrow->start->setCoords(t10, yArrows);
+    m_riseArrow->end->setCoords(t90, yArrows);
+    m_settleText->position->setCoords((t10 + t90) / 2, yArrows);
+    const double xAmplitude = t90 + 0.3 * tMax;
+    m_amplitudeArrow->start->setCoords(xAmplitude, y0);
+    m_amplitudeArrow->end->setCoords(xAmplitude, y1);
+    m_amplitudeText->position->setCoords(xAmplitude, (y0 + y1) / 2);
+
+    ui->graph->xAxis->setRange(tS - 0.2 * tMax, t90 + tMax);
+    ui->graph->yAxis->setRange(bias - 0.2 * step, bias + 1.2 * step);
+    ui->graph->yAxis2->setRange(y0 - 0.2 * dc, y0 + 1.2 * dc);
+    ui->graph->replot(QCustomPlot::rpQueuedReplot);
+}

@@ -1,0 +1,58 @@
+#pragma once
+// "Step Response": the open-loop step response of one feedback axis. With the
+// feedback off and the DAC outputs taken by the host it writes bias, bias + step
+// and bias again, records the display stream at 50 kHz and derives gain, dead time
+// and 10-90 % rise time from the stimulus (the stepped DAC output) and the response
+// (the position or intensity the axis regulates). One blocking run on the GUI
+// thread of about a third of a second.
+
+#include <QDialog>
+#include <QSharedPointer>
+
+#include <qcustomplot.h>
+
+#include "DeviceRecords.h"
+
+namespace Ui {
+class WindowStepResponse;
+}
+
+class WindowStepResponse : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit WindowStepResponse(QWidget *parent = nullptr);
+    ~WindowStepResponse() override;
+
+    // Fills the bias boxes with the loops' configured offsets and shows the window.
+    void showWindow();
+
+public slots:
+    void stepRespProcedure();
+    void selector_radioButton_changed();
+
+private:
+    // Bias record A and step record B from the form and the configured DAC map; the
+    // chosen axis's bias and step and the display-record words of its stimulus and
+    // response. Returns false when the chosen axis has no DAC channel 0 .. 3.
+    bool buildOutputVectors(DacOutputs &a, DacOutputs &b, double *bias, double *step,
+                            int *stimulusWord, int *responseWord);
+    // The measurement proper, between opening and closing the two nodes.
+    void measure(int dac, int display);
+    void analyse(const QVector<double> &stimulus, QVector<double> response, double bias,
+                 double step);
+
+    Ui::WindowStepResponse *ui;
+    QSharedPointer<QCPGraphDataContainer> m_stimulusData;
+    QSharedPointer<QCPGraphDataContainer> m_responseData;
+
+    // Owned by the plot.
+    QCPItemLine *m_riseLine = nullptr;
+    QCPItemLine *m_deadArrow = nullptr;
+    QCPItemLine *m_riseArrow = nullptr;
+    QCPItemLine *m_amplitudeArrow = nullptr;
+    QCPItemText *m_deadText = nullptr;
+    QCPItemText *m_settleText = nullptr;
+    QCPItemText *m_amplitudeText = nullptr;
+};
