@@ -1,0 +1,291 @@
+// The manual output dialog driven through its form: the multiplexer check box, the
+// slider and spin-box pairs, and the DAC records that reach the controller.
+
+#include <QCheckBox>
+#include <QDoubleSpinBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QSlider>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+
+#include <memory>
+
+#include "LogCapture.h"
+#include "NivraLibrary.h"
+#include "NivraSim.h"
+#include "OperatorInput.h"
+#include "ProgramEnvironment.h"
+#include "SimCallLog.h"
+#include "WidgetLookup.h"
+#include "WindowManOutCtrl.h"
+
+namespace {
+
+int deviceMux()
+{
+    std::uint8_t mux = 0xFF;
+    EXPECT_GE(getOutputMux(&mux), 0);
+    return mux;
+}
+
+// The records written to the DAC node since the call log was last cleared, as the
+// simulator shows them: "DacOutputs{ch1, ch2, ch3, ch4, 1}".
+QStringList dacRecords()
+{
+    QStringList records;
+    for (const QString &call : SimCallLog::callsTo("ioctl")) {
+        if (call.contains(QLatin1String("0x40084228")))
+            records.append(call.section(QLatin1String(", "), 2));
+    }
+    for (QString &r : records)
+        r.chop(1);   // the call's closing parenthesis
+    return records;
+}
+
+class ManOutCtrlTest : public ProgramEnvironment
+{
+protected:
+    void TearDown() override
+    {
+        window.reset();
+        ProgramEnvironment::TearDown();
+    }
+
+    WindowManOutCtrl *open()
+    {
+        window = std::make_unique<WindowManOutCtrl>();
+        window->showWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        return window.get();
+    }
+
+    QSlider *slider(int channel) const
+    {
+        return child<QSlider>(window.get(), qPrintable(QStringLiteral("ch%1slider").arg(channel)));
+    }
+    QDoubleSpinBox *box(int channel) const
+    {
+        return child<QDoubleSpinBox>(window.get(), qPrintable(QStringLiteral("boxCh%1").arg(channel)));
+    }
+    QCheckBox *enableBox() const { return child<QCheckBox>(window.get(), "checboxEnableMan"); }
+
+    std::unique_ptr<WindowManOutCtrl> window;
+};
+
+TEST_F(ManOutCtrlTest, FormHasFourChannelsFromChannel4OnTheLeft)
+{
+    open();
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Manual Output Control"));
+    EXPECT_EQ(window->size(), QSize(496, 407));
+    EXPECT_EQ(enableBox()->text(), QStringLiteral("Enable Manual Control"));
+
+    auto *grid = child<QGridLayout>(window.get(), "gridLayout");
+    ASSERT_NE(grid, nullptr);
+    ASSERT_EQ(grid->parentWidget(), child<QWidget>(window.get(), "gridLayoutWidget"));
+    EXPECT_EQ(grid->rowCount(), 3);
+    EXPECT_EQ(grid->columnCount(), 4);
+    for (int column = 0; column < 4; ++column) {
+        const int channel = 4 - column;
+        auto *label = qobject_cast<QLabel *>(grid->itemAtPosition(0, column)->widget());
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(label->text(), QStringLiteral("Ch%1 output").arg(channel));
+        EXPECT_EQ(grid->itemAtPosition(1, column)->widget(), slider(channel));
+        EXPECT_EQ(grid->itemAtPosition(2, column)->widget(), box(channel));
+
+        EXPECT_EQ(slider(channel)->orientation(), Qt::Vertical);
+        EXPECT_EQ(slider(channel)->minimum(), -12);
+        EXPECT_EQ(slider(channel)->maximum(), 12);
+        EXPECT_EQ(slider(channel)->tickPosition(), QSlider::TicksRight);
+        EXPECT_EQ(slider(channel)->value(), 0);
+        EXPECT_EQ(box(channel)->decimals(), 5);
+        EXPECT_EQ(box(channel)->minimum(), -12.0);
+        EXPECT_EQ(box(channel)->maximum(), 12.0);
+        EXPECT_EQ(box(channel)->singleStep(), 0.1);
+        EXPECT_EQ(box(channel)->value(), 0.0);
+    }
+    // The check box sits below the grid, outside it.
+    EXPECT_EQ(grid->indexOf(enableBox()), -1);
+    EXPECT_GE(enableBox()->geometry().top(), grid->parentWidget()->geometry().bottom());
+}
+
+TEST_F(ManOutCtrlTest, CheckBoxFollowsAndSetsTheOutputMultiplexer)
+{
+    // The controller starts with the outputs on the feedback (1).
+    open();
+    EXPECT_FALSE(enableBox()->isChecked());
+    window->hide();
+
+    ASSERT_GE(setOutputMux(0), 0);
+    nivraSimClearCallLog();
+    window->showWindow();
+    EXPECT_TRUE(enableBox()->isChecked());
+    // Showing reads the multiplexer and changes nothing on the controller.
+    EXPECT_EQ(SimCallLog::callsTo("getOutputMux").size(), 1);
+    EXPECT_TRUE(SimCallLog::callsTo("setOutputMux").isEmpty());
+
+    nivraSimClearCallLog();
+    setChecked(enableBox(), false);
+    EXPECT_EQ(SimCallLog::callsTo("setOutputMux"), QStringList{QStringLiteral("setOutputMux(1)")});
+    EXPECT_EQ(deviceMux(), 1);
+
+    nivraSimClearCallLog();
+    setChecked(enableBox(), true);
+    EXPECT_EQ(SimCallLog::callsTo("setOutputMux"), QStringList{QStringLiteral("setOutputMux(0)")});
+    EXPECT_EQ(deviceMux(), 0);
+
+    // Closing changes nothing: the host keeps the outputs.
+    window->close();
+    EXPECT_EQ(deviceMux(), 0);
+}
+
+TEST_F(ManOutCtrlTest, MultiplexerFailures)
+{
+    // A failed read reads as 0; showing must not hand the outputs of a running
+    // feedback to the host because of it.
+    nivraSimFailCall("getOutputMux", -5);
+    open();
+    EXPECT_TRUE(SimCallLog::callsTo("setOutputMux").isEmpty());
+    nivraSimClearFaults();
+    EXPECT_EQ(deviceMux(), 1);
+
+    // A failed switch is logged; the box keeps the operator's choice.
+    setChecked(enableBox(), false);
+    LogCapture log;
+    nivraSimFailCall("setOutputMux", -3);
+    setChecked(enableBox(), true);
+    EXPECT_TRUE(enableBox()->isChecked());
+    const QString warnings = log.texts(Logging::WarnLevel).join(QLatin1Char('|'));
+    EXPECT_TRUE(warnings.contains(QLatin1String("setOutputMux( 0 ) failed"))) << warnings.toStdString();
+    nivraSimClearFaults();
+    EXPECT_EQ(deviceMux(), 1);
+}
+
+TEST_F(ManOutCtrlTest, DacNodeKeptOpenForTheDialogsLife)
+{
+    nivraSimClearCallLog();
+    open();
+    const QStringList opens = SimCallLog::linesOf({"open"});
+    ASSERT_EQ(opens.size(), 1);
+    EXPECT_TRUE(opens[0].startsWith(QStringLiteral("open(\"/dev/nivra_vennick0\", %1) -> ")
+                                        .arg(O_RDWR | O_SYNC)))
+        << opens[0].toStdString();
+    const QString fd = opens[0].section(QLatin1String(" -> "), 1);
+
+    window->close();
+    EXPECT_TRUE(SimCallLog::callsTo("close").isEmpty());
+    window.reset();
+    EXPECT_EQ(SimCallLog::callsTo("close"), QStringList{QStringLiteral("close(%1)").arg(fd)});
+}
+
+TEST_F(ManOutCtrlTest, SliderSetsItsBoxAndWritesOneRecordPerStep)
+{
+    open();
+    setChecked(enableBox(), true);
+    nivraSimClearCallLog();
+
+    slider(2)->setFocus();
+    for (int i = 0; i < 5; ++i)
+        QTest::keyClick(slider(2), Qt::Key_Up);
+    EXPECT_EQ(slider(2)->value(), 5);
+    EXPECT_EQ(box(2)->value(), 5.0);
+    EXPECT_EQ(dacRecords(),
+              (QStringList{"DacOutputs{0, 1, 0, 0, 1}", "DacOutputs{0, 2, 0, 0, 1}",
+                           "DacOutputs{0, 3, 0, 0, 1}", "DacOutputs{0, 4, 0, 0, 1}",
+                           "DacOutputs{0, 5, 0, 0, 1}"}));
+    nivraSimAdvance(0.01);
+    EXPECT_EQ(nivraSimDacOutput(1), 5.0);
+
+    // Down past zero: the box takes the negative whole volts.
+    nivraSimClearCallLog();
+    slider(4)->setFocus();
+    QTest::keyClick(slider(4), Qt::Key_Down);
+    EXPECT_EQ(box(4)->value(), -1.0);
+    EXPECT_EQ(dacRecords(), QStringList{QStringLiteral("DacOutputs{0, 5, 0, -1, 1}")});
+}
+
+TEST_F(ManOutCtrlTest, BoxesKeepTheirFractionsAndMoveTheirSlidersTowardZero)
+{
+    open();
+    setChecked(enableBox(), true);
+
+    struct Case {
+        int channel;
+        const char *typed;
+        double value;
+        int slider;
+    };
+    const Case cases[] = {{1, "2.7", 2.7, 2}, {3, "-0.9", -0.9, 0}, {4, "-2.5", -2.5, -2},
+                          {2, "0.5", 0.5, 0}, {2, "12", 12.0, 12}};
+    for (const Case &c : cases) {
+        enterText(box(c.channel), QString::fromLatin1(c.typed));
+        EXPECT_EQ(box(c.channel)->value(), c.value) << c.typed;
+        EXPECT_EQ(slider(c.channel)->value(), c.slider) << c.typed;
+    }
+    nivraSimClearCallLog();
+
+    // Stepping channel 1 from 1.0 down by one step leaves 0.9, written once.
+    enterText(box(1), QStringLiteral("1"));
+    nivraSimClearCallLog();
+    box(1)->setFocus();
+    QTest::keyClick(box(1), Qt::Key_Down);
+    EXPECT_EQ(box(1)->value(), 0.9);
+    EXPECT_EQ(slider(1)->value(), 0);
+    EXPECT_EQ(dacRecords(), QStringList{QStringLiteral("DacOutputs{0.9, 12, -0.9, -2.5, 1}")});
+
+    // Moving another channel's slider leaves the fractional voltages alone.
+    nivraSimClearCallLog();
+    slider(2)->setFocus();
+    QTest::keyClick(slider(2), Qt::Key_Down);
+    EXPECT_EQ(box(2)->value(), 11.0);
+    EXPECT_EQ(box(1)->value(), 0.9);
+    EXPECT_EQ(box(3)->value(), -0.9);
+    EXPECT_EQ(box(4)->value(), -2.5);
+    EXPECT_EQ(dacRecords(), QStringList{QStringLiteral("DacOutputs{0.9, 11, -0.9, -2.5, 1}")});
+
+    nivraSimAdvance(0.01);
+    EXPECT_EQ(nivraSimDacOutput(0), 0.9);
+    EXPECT_EQ(nivraSimDacOutput(3), -2.5);
+
+    // Above the range: the box holds the limit.
+    enterText(box(3), QStringLiteral("15"));
+    EXPECT_LE(box(3)->value(), 12.0);
+}
+
+TEST_F(ManOutCtrlTest, RecordsReachTheNodeWithManualControlOff)
+{
+    open();
+    ASSERT_FALSE(enableBox()->isChecked());
+    nivraSimClearCallLog();
+    enterText(box(3), QStringLiteral("3.25"));
+    EXPECT_EQ(dacRecords().last(), QStringLiteral("DacOutputs{0, 0, 3.25, 0, 1}"));
+    EXPECT_EQ(nivraSimSetting("hostDac", 2), 3.25);
+    // The feedback keeps the output meanwhile.
+    nivraSimAdvance(0.01);
+    EXPECT_NE(nivraSimDacOutput(2), 3.25);
+
+    // Enabling manual control hands the output the voltage already written.
+    setChecked(enableBox(), true);
+    nivraSimAdvance(0.01);
+    EXPECT_EQ(nivraSimDacOutput(2), 3.25);
+}
+
+TEST_F(ManOutCtrlTest, MissingDacNodeWritesNothing)
+{
+    nivraSimFailNodeOpen("/dev/nivra_vennick0", 1);
+    LogCapture log;
+    open();
+    EXPECT_TRUE(log.texts(Logging::WarnLevel).join(QLatin1Char('|')).contains(QLatin1String("/dev/nivra_vennick0")));
+    nivraSimClearCallLog();
+    enterText(box(1), QStringLiteral("1.5"));
+    slider(4)->setFocus();
+    QTest::keyClick(slider(4), Qt::Key_Up);
+    EXPECT_TRUE(SimCallLog::callsTo("ioctl").isEmpty());
+    window.reset();
+    EXPECT_TRUE(SimCallLog::callsTo("close").isEmpty());
+}
+
+} // namespace
