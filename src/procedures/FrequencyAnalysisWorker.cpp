@@ -1,0 +1,258 @@
+#include "FrequencyAnalysisWorker.h"
+
+#include <QDeadlineTimer>
+#include <QMutexLocker>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <new>
+
+#include "AcquisitionSettings.h"
+#include "DeviceNode.h"
+#include "DeviceRecords.h"
+#include "Logger.h"
+#include "MailboxComm.h"
+#include "NivraLibrary.h"
+
+namespace {
+
+constexpr int kRecordBytes = static_cast<int>(sizeof(DisplayRecord));
+constexpr int kRecordWords = kRecordBytes / 8;
+constexpr std::size_t kInPhaseByte = offsetof(DisplayRecord, refInPhase);
+constexpr std::size_t kQuadratureByte = offsetof(DisplayRecord, refQuadrature);
+constexpr double kPi = 3.141592653589793;
+
+// Milliseconds from a single-precision time, truncated toward zero. A frequency of
+// zero or one that is not a number would give an infinite or undefined time: such a
+// time saturates instead of overflowing the int.
+int truncatedMs(float ms)
+{
+    if (!(ms >= 0.0f))
+        return 0;
+    if (ms >= static_cast<float>(std::numeric_limits<int>::max()))
+        return std::numeric_limits<int>::max();
+    return static_cast<int>(ms);
+}
+
+double wordAt(const unsigned char *record, int word)
+{
+    double v;
+    std::memcpy(&v, record + 8 * word, sizeof v);
+    return v;
+}
+
+float floatAt(const unsigned char *record, std::size_t byte)
+{
+    float v;
+    std::memcpy(&v, record + byte, sizeof v);
+    return v;
+}
+
+} // namespace
+
+FrequencyAnalysisWorker::FrequencyAnalysisWorker(int fd, const arma::vec *frequencies,
+                                                 bool savedDisplayMode, int plotId,
+                                                 int outputChannel, const QList<float> &amplitudes,
+                                                 const QList<float> &offsets, int inputWord,
+                                                 bool useScaling, double scale, QObject *parent)
+    : QObject(parent),
+      m_fd(fd),
+      m_frequencies(frequencies ? *frequencies : arma::vec()),
+      m_savedDisplayMode(savedDisplayMode),
+      m_plotId(plotId),
+      m_outputChannel(outputChannel),
+      m_amplitudes(amplitudes),
+      m_offsets(offsets),
+      m_inputWord(inputWord),
+      m_useScaling(useScaling),
+      m_scale(scale)
+{
+}
+
+FrequencyAnalysisWorker::~FrequencyAnalysisWorker() = default;
+
+int FrequencyAnalysisWorker::acquisitionParams(float freq, int *periods, int *extraMs)
+{
+    int p = 10;
+    int extra = 0;
+    int rate = 100;
+    if (freq >= 10.0f) {
+        p = 8;
+        extra = 1000;
+        rate = 10000;
+    } else if (freq >= 1.0f) {
+        p = 8;
+        extra = truncatedMs(8000.0f / (2.0f * freq));
+        rate = 2000;
+    } else {
+        extra = truncatedMs(10000.0f / freq);
+        if (freq >= 0.5f)
+            rate = 500;
+        else if (freq >= 0.25f)
+            rate = 200;
+    }
+    if (periods)
+        *periods = p;
+    if (extraMs)
+        *extraMs = extra;
+    return rate;
+}
+
+int FrequencyAnalysisWorker::stepWaitMs(float freq)
+{
+    int periods = 0;
+    int extraMs = 0;
+    acquisitionParams(freq, &periods, &extraMs);
+    // The periods' time in single precision, then scaled in double: 8 periods of
+    // 100 Hz come to 79 ms, not 80.
+    const double recordMs = static_cast<double>(static_cast<float>(periods) / freq) * 1000.0;
+    int periodMs = 0;
+    if (recordMs >= 0.0 && recordMs < static_cast<double>(std::numeric_limits<int>::max()))
+        periodMs = static_cast<int>(recordMs);
+    else if (recordMs >= 0.0)
+        periodMs = std::numeric_limits<int>::max();
+    if (periodMs > std::numeric_limits<int>::max() - extraMs)
+        return std::numeric_limits<int>::max();
+    return periodMs + extraMs;
+}
+
+double FrequencyAnalysisWorker::unwrapPhase(double previous, double raw)
+{
+    double d = raw - previous;
+    if (d > 180.0)
+        d -= 360.0;
+    else if (d < -180.0)
+        d += 360.0;
+    return previous + d;
+}
+
+bool FrequencyAnalysisWorker::waitOrStopped(int ms)
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_stop)
+        return false;
+    // A wait condition may wake without a stop; only a stop or the deadline ends the wait.
+    QDeadlineTimer deadline(ms < 0 ? 0 : ms);
+    while (!m_stop && !deadline.hasExpired())
+        m_wake.wait(&m_mutex, deadline);
+    return !m_stop;
+}
+
+void FrequencyAnalysisWorker::stop()
+{
+    QMutexLocker lock(&m_mutex);
+    m_stop = true;
+    m_wake.wakeAll();
+}
+
+bool FrequencyAnalysisWorker::stopRequested()
+{
+    QMutexLocker lock(&m_mutex);
+    return m_stop;
+}
+
+void FrequencyAnalysisWorker::closeNode()
+{
+    if (m_fd >= 0)
+        DeviceNode::close(m_fd);
+    m_fd = -1;
+}
+
+void FrequencyAnalysisWorker::run()
+{
+    // The stop flag is not cleared here: it starts clear at construction, and a
+    // stop that arrives before the thread gets to run() must still end the sweep.
+    std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[kBufferBytes]);
+    if (!buffer) {
+        LOG_ERROR() << "Frequency analysis: no memory for the sample buffer";
+        closeNode();
+        emit finished();
+        return;
+    }
+    const int savedRate = SAMP_FREQ;
+
+    arma::vec response(kDemodSamples, arma::fill::zeros);
+    arma::vec inPhase(kDemodSamples, arma::fill::zeros);
+    arma::vec quadrature(kDemodSamples, arma::fill::zeros);
+    const arma::uword count = m_frequencies.n_elem;
+    arma::vec magnitude(count, arma::fill::zeros);
+    arma::vec phase(count, arma::fill::zeros);
+
+    const bool validWord = m_inputWord >= 0 && m_inputWord < kRecordWords;
+    if (!validWord)
+        LOG_WARN() << "Frequency analysis: no record word" << m_inputWord;
+
+    // No word to demodulate means nothing to measure: the sweep ends before its first step.
+    for (arma::uword k = 0; validWord && k < count && !stopRequested(); ++k) {
+        const float f = static_cast<float>(m_frequencies(k));
+
+        int periods = 0;
+        int extraMs = 0;
+        SAMP_FREQ = acquisitionParams(f, &periods, &extraMs);
+        mailboxComm->setDisplayFreq(0);
+
+        float amplitude[4];
+        float offset[4];
+        for (int c = 0; c < 4; ++c) {
+            amplitude[c] = c == m_outputChannel ? 0.5f * m_amplitudes.value(c, 0.0f) : 0.0f;
+            offset[c] = m_offsets.value(c, 0.0f);
+        }
+        funcGenConfig(amplitude, offset, f);
+        funcGenEnable(1);
+
+        if (!waitOrStopped(stepWaitMs(f))) {
+            funcGenEnable(0);
+            break;
+        }
+
+        const ssize_t got = DeviceNode::read(m_fd, buffer.get(), kBufferBytes);
+        // Only whole records that the read delivered are used: a short read must not
+        // mix in what the buffer held from the previous step (or never held at all).
+        const arma::uword records =
+            got < 1 ? 0 : std::min<arma::uword>(kDemodSamples, static_cast<arma::uword>(got) / kRecordBytes);
+        if (records == 0) {
+            if (got >= 1 && records == 0)
+                LOG_WARN() << "Frequency analysis: the display node delivered" << got << "bytes";
+            funcGenEnable(0);
+            break;
+        }
+
+        for (arma::uword j = 0; j < records; ++j) {
+            const unsigned char *record = buffer.get() + j * kRecordBytes;
+            double r = wordAt(record, m_inputWord);
+            if (m_useScaling)
+                r *= m_scale;
+            response(j) = r;
+            inPhase(j) = floatAt(record, kInPhaseByte);
+            quadrature(j) = floatAt(record, kQuadratureByte);
+        }
+        const auto span = arma::span(0, records - 1);
+        arma::vec res = response(span);
+        arma::vec ref1 = inPhase(span);
+        arma::vec ref2 = quadrature(span);
+        res -= arma::mean(res);
+        ref1 -= arma::mean(ref1);
+        ref2 -= arma::mean(ref2);
+        const double x = arma::mean(res % ref1);
+        const double y = arma::mean(res % ref2);
+
+        const double stimulus =
+            m_outputChannel >= 0 && m_outputChannel < 4 ? amplitude[m_outputChannel] : 0.0;
+        magnitude(k) = 2.0 * std::sqrt(x * x + y * y) / stimulus;
+        phase(k) = std::atan2(y, x) * 180.0 / kPi;
+        if (k > 0)
+            phase(k) = unwrapPhase(phase(k - 1), phase(k));
+
+        funcGenEnable(0);
+        emit frequencyStepDone(m_plotId, static_cast<double>(f), magnitude(k), phase(k));
+        emit progressUpdated(static_cast<int>(100 * (k + 1) / count));
+    }
+
+    SAMP_FREQ = savedRate;
+    mailboxComm->setDisplayFreq(m_savedDisplayMode ? 1 : 0);
+    buffer.reset();
+    closeNode();
+    emit finished();
+}

@@ -1,0 +1,506 @@
+#include "WindowFrequencyAnalysis.h"
+#include "ui_WindowFrequencyAnalysis.h"
+
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QLinearGradient>
+#include <QMessageBox>
+#include <QTextStream>
+#include <QThread>
+
+#include <fcntl.h>
+
+#include <cmath>
+#include <cstdint>
+
+#include "AcquisitionSettings.h"
+#include "DeviceNode.h"
+#include "DeviceRecords.h"
+#include "FrequencyAnalysisWorker.h"
+#include "Logger.h"
+#include "MailboxComm.h"
+#include "NivraLibrary.h"
+
+namespace {
+
+constexpr int kMinPoints = 2;
+constexpr int kMaxPoints = 1001;
+
+QPen whitePen()
+{
+    return QPen(QBrush(Qt::white), 1, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin);
+}
+
+QSharedPointer<QCPAxisTickerLog> logTicker()
+{
+    QSharedPointer<QCPAxisTickerLog> ticker(new QCPAxisTickerLog);
+    ticker->setLogBase(10);
+    ticker->setSubTickCount(8);
+    ticker->setTickCount(4);
+    return ticker;
+}
+
+void styleAxis(QCPAxis *axis)
+{
+    axis->setBasePen(whitePen());
+    axis->setTickPen(whitePen());
+    axis->setSubTickPen(whitePen());
+    axis->setTickLabelColor(Qt::white);
+    axis->setLabelColor(Qt::white);
+    axis->grid()->setSubGridVisible(true);
+}
+
+} // namespace
+
+WindowFrequencyAnalysis::WindowFrequencyAnalysis(QWidget *parent)
+    : QDialog(parent),
+      ui(new Ui::WindowFrequencyAnalysis),
+      m_palette{QColor(255, 0, 0),   QColor(0, 255, 0),   QColor(0, 0, 255),
+                QColor(255, 255, 0), QColor(0, 255, 255), QColor(255, 0, 255)}
+{
+    ui->setupUi(this);
+
+    setUpPlot(ui->graphMg, QStringLiteral("Magnitude"));
+    ui->graphMg->yAxis->setScaleType(QCPAxis::stLogarithmic);
+    ui->graphMg->yAxis->setTicker(logTicker());
+    ui->graphMg->yAxis->setNumberFormat(QStringLiteral("e"));
+    ui->graphMg->yAxis->setNumberPrecision(2);
+
+    setUpPlot(ui->graphPh, QStringLiteral("Phase [deg]"));
+    ui->graphPh->yAxis->setScaleType(QCPAxis::stLinear);
+    ui->graphPh->yAxis->setTicker(QSharedPointer<QCPAxisTicker>(new QCPAxisTicker));
+    ui->graphPh->yAxis->setRange(-360.0, 360.0);
+    ui->graphPh->yAxis->setNumberFormat(QStringLiteral("f"));
+    ui->graphPh->yAxis->setNumberPrecision(2);
+
+    connect(ui->StartSweepPushButton, &QPushButton::clicked, this,
+            &WindowFrequencyAnalysis::slotStartSweepPushButton);
+    connect(ui->StopSweepPushButton, &QPushButton::clicked, this,
+            &WindowFrequencyAnalysis::slotStopSweepPushButton);
+    connect(ui->outputChComboBox, &QComboBox::currentIndexChanged, this,
+            &WindowFrequencyAnalysis::outputChComboBoxChanged);
+    connect(ui->inputChComboBox, &QComboBox::currentIndexChanged, this,
+            &WindowFrequencyAnalysis::inputChComboBoxChanged);
+    connect(ui->plotsTree, &QTreeWidget::itemChanged, this,
+            &WindowFrequencyAnalysis::onPlotsTreeItemChanged);
+    connect(ui->exportMeasPushButton, &QPushButton::clicked, this,
+            &WindowFrequencyAnalysis::slotExportMeasPushButton);
+    connect(ui->useBPMscalingCheckBox, &QCheckBox::stateChanged, this,
+            &WindowFrequencyAnalysis::slotUseBPMscalingCheckBox);
+    connect(ui->pushButtonAutoscale, &QPushButton::clicked, this,
+            &WindowFrequencyAnalysis::slotPushButtonAutoscale);
+    connect(ui->clearGraphsPushButton, &QPushButton::clicked, this,
+            &WindowFrequencyAnalysis::slotClearGraphsPushButton);
+
+    outputChComboBoxChanged();
+    inputChComboBoxChanged();
+    m_useScaling = ui->useBPMscalingCheckBox->isChecked();
+    ui->progressBar->setValue(0);
+    ui->StopSweepPushButton->setEnabled(false);
+}
+
+WindowFrequencyAnalysis::~WindowFrequencyAnalysis()
+{
+    funcGenEnable(0);
+    // A sweep still running reads its node and drives the generator from its own
+    // thread: end it before the thread object (a child of this window) goes.
+    endSweepNow();
+    delete ui;
+}
+
+void WindowFrequencyAnalysis::setUpPlot(QCustomPlot *plot, const QString &valueLabel)
+{
+    plot->xAxis->setLabel(QStringLiteral("Frequency [Hz]"));
+    plot->xAxis->setScaleType(QCPAxis::stLogarithmic);
+    plot->xAxis->setTicker(logTicker());
+    plot->xAxis->setRange(1.0, 100.0);
+    plot->yAxis->setLabel(valueLabel);
+
+    QLinearGradient gradient(0, 0, 0, 200);
+    gradient.setColorAt(0, QColor(100, 100, 100));
+    gradient.setColorAt(1, QColor(30, 30, 30));
+    plot->setBackground(QBrush(gradient));
+
+    styleAxis(plot->xAxis);
+    styleAxis(plot->yAxis);
+
+    plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom | QCP::iSelectAxes | QCP::iSelectLegend
+                          | QCP::iSelectPlottables);
+    plot->setNoAntialiasingOnDrag(true);
+    plot->axisRect()->setRangeZoom(Qt::Horizontal | Qt::Vertical);
+}
+
+void WindowFrequencyAnalysis::showWindow()
+{
+    outputChComboBoxChanged();
+    inputChComboBoxChanged();
+    getOutputChValue();
+    show();
+}
+
+int WindowFrequencyAnalysis::getOutputRecordIndex(int *channel)
+{
+    // Zero first: the outputs are not examined, and a failed read writes nothing.
+    std::uint8_t x = 0, y = 0, i0 = 0;
+    getPIDoutSel(&x, &y, &i0);
+    const int ch = ui->outputChComboBox->currentText() == QLatin1String("x") ? x : y;
+    if (channel)
+        *channel = ch;
+    if (ch < 0 || ch > 3)
+        return -1;
+    return 8 + ch;
+}
+
+void WindowFrequencyAnalysis::bpmSources(int *xBpm, int *yBpm)
+{
+    int x = 0, y = 0, i0 = 0;
+    mailboxComm->getBPMselector(&x, &y, &i0);
+    // Any selector other than 0 means BPM2; the scale arrays have two entries.
+    *xBpm = x != 0 ? 1 : 0;
+    *yBpm = y != 0 ? 1 : 0;
+}
+
+int WindowFrequencyAnalysis::getInputRecordIndex()
+{
+    int xBpm = 0, yBpm = 0;
+    bpmSources(&xBpm, &yBpm);
+    if (ui->inputChComboBox->currentText() == QLatin1String("x"))
+        return xBpm ? 4 : 0;
+    return yBpm ? 5 : 1;
+}
+
+void WindowFrequencyAnalysis::getBPMScale()
+{
+    int xBpm = 0, yBpm = 0;
+    bpmSources(&xBpm, &yBpm);
+    if (ui->inputChComboBox->currentText() == QLatin1String("x"))
+        m_scale = BPM_SCALE_X[xBpm];
+    else
+        m_scale = BPM_SCALE_Y[yBpm];
+}
+
+void WindowFrequencyAnalysis::outputChComboBoxChanged()
+{
+    int channel = 0;
+    getOutputRecordIndex(&channel);
+    ui->outVennickChLineEdit->setText(QStringLiteral("OUT") + QString::number(channel + 1));
+    getOutputChValue();
+}
+
+void WindowFrequencyAnalysis::inputChComboBoxChanged()
+{
+    int xBpm = 0, yBpm = 0;
+    bpmSources(&xBpm, &yBpm);
+    if (ui->inputChComboBox->currentText() == QLatin1String("x")) {
+        ui->inBpmChLineEdit->setText(QString::number(xBpm + 1));
+        ui->inOscalonChLineEdit->setText(QStringLiteral("X"));
+    } else {
+        ui->inBpmChLineEdit->setText(QString::number(yBpm + 1));
+        ui->inOscalonChLineEdit->setText(QStringLiteral("Y"));
+    }
+}
+
+void WindowFrequencyAnalysis::getOutputChValue()
+{
+    int channel = 0;
+    getOutputRecordIndex(&channel);
+
+    // These voltages become the sweep's offsets: keep the last good ones rather than
+    // drive the outputs to whatever an unread record would hold.
+    const int fd = DeviceNode::open(DeviceNodeName::Display, O_RDONLY);
+    if (fd < 0) {
+        LOG_WARN() << "Frequency analysis: cannot open" << DeviceNodeName::Display;
+    } else {
+        DisplayRecord record;
+        const ssize_t got = DeviceNode::read(fd, &record, sizeof record);
+        DeviceNode::close(fd);
+        if (got == static_cast<ssize_t>(sizeof record)) {
+            for (int c = 0; c < 4; ++c)
+                m_outputVoltages[c] = record.dac[c];
+        } else {
+            LOG_WARN() << "Frequency analysis: cannot read the output voltages";
+        }
+    }
+
+    if (channel >= 0 && channel < 4)
+        ui->offsetspinBox->setText(
+            QString::number(m_outputVoltages[channel], 'g', 6).replace(QLatin1Char('.'), QLatin1Char(',')));
+    else
+        ui->offsetspinBox->clear();
+}
+
+int WindowFrequencyAnalysis::checkInputs()
+{
+    const int n = ui->lengthLineEdit->text().toInt(nullptr, 10);
+    const double start = ui->startFreqLineEdit->text().toDouble();
+    const double stop = ui->stopFreqLineEdit->text().toDouble();
+
+    // Written as "inside the range" so that a text reading as not-a-number fails too.
+    if (!(start >= 0.1 && start <= 500.0)) {
+        QMessageBox::critical(this, QStringLiteral("Start frequency not allowed ...\n"),
+                              QStringLiteral("Range of allowed Start frequency values: [0.1, 500] Hz  \n\n"),
+                              QMessageBox::Ok);
+        return -1;
+    }
+    if (!(stop >= 1.0 && stop <= 1000.0)) {
+        QMessageBox::critical(this, QStringLiteral("Stop frequency not allowed ...\n"),
+                              QStringLiteral("Range of allowed Stop frequency values: [1, 1000] Hz  \n\n"),
+                              QMessageBox::Ok);
+        return -1;
+    }
+    if (start >= stop) {
+        QMessageBox::critical(this, QStringLiteral("Start/Stop frequency not allowed ...\n"),
+                              QStringLiteral("Stop freq must always be greater than Start freq! \n\n"),
+                              QMessageBox::Ok);
+        return -1;
+    }
+    if (n < kMinPoints || n > kMaxPoints) {
+        QMessageBox::critical(this, QStringLiteral("Number of frequency points not allowed ...\n"),
+                              QStringLiteral("Range of allowed frequency points: [2, 1001]   \n\n"),
+                              QMessageBox::Ok);
+        return -1;
+    }
+
+    arma::vec f(n);
+    if (ui->sweepTypeComboBox->currentText() == QLatin1String("lin")) {
+        for (int i = 0; i < n - 1; ++i)
+            f(i) = start + i * (stop - start) / (n - 1);
+        f(n - 1) = stop;
+    } else {
+        const double a = std::log10(start);
+        const double b = std::log10(stop);
+        for (int i = 0; i < n - 1; ++i)
+            f(i) = std::pow(10.0, a + i * (b - a) / (n - 1));
+        f(n - 1) = std::pow(10.0, b);
+    }
+    m_frequencies = f;
+    return n;
+}
+
+int WindowFrequencyAnalysis::addPlot()
+{
+    const int plotId = m_plotCounter;
+    const QString name = QStringLiteral("plot_%1_%2_%3")
+                             .arg(ui->outputChComboBox->currentText(), ui->inputChComboBox->currentText())
+                             .arg(plotId);
+
+    // Ticked before it joins the tree, so that no itemChanged arrives for graphs
+    // that do not exist yet.
+    auto *item = new QTreeWidgetItem(QStringList{name});
+    item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsUserCheckable | Qt::ItemIsEnabled);
+    item->setCheckState(0, Qt::Checked);
+    ui->plotsTree->insertTopLevelItem(plotId, item);
+    item->setSelected(true);
+
+    const QPen pen(QBrush(m_palette.at(plotId % m_palette.size())), 1, Qt::SolidLine, Qt::SquareCap,
+                   Qt::BevelJoin);
+    QCPGraph *magnitude = ui->graphMg->addGraph(ui->graphMg->xAxis, ui->graphMg->yAxis);
+    QCPGraph *phase = ui->graphPh->addGraph(ui->graphPh->xAxis, ui->graphPh->yAxis);
+    for (QCPGraph *graph : {magnitude, phase}) {
+        graph->setPen(pen);
+        graph->setAntialiased(false);
+    }
+
+    QSharedPointer<QCPGraphDataContainer> magnitudeData(new QCPGraphDataContainer);
+    QSharedPointer<QCPGraphDataContainer> phaseData(new QCPGraphDataContainer);
+    magnitude->setData(magnitudeData);
+    phase->setData(phaseData);
+    m_magnitudeData.append(magnitudeData);
+    m_phaseData.append(phaseData);
+
+    ++m_plotCounter;
+    return plotId;
+}
+
+void WindowFrequencyAnalysis::slotStartSweepPushButton()
+{
+    // One sweep at a time: the running worker holds the display rate and the generator.
+    if (m_worker)
+        return;
+
+    bool displayMode = false;
+    mailboxComm->getDisplayFreq(&displayMode);
+
+    if (mailboxComm->pidStatus != PID_FEEDBACK_OFF) {
+        QMessageBox::critical(this, QStringLiteral("PID Running"),
+                              QStringLiteral("Stop feedback before Frequency Analysis"));
+        return;
+    }
+
+    if (checkInputs() <= 0)
+        return;
+
+    const int fd = DeviceNode::open(DeviceNodeName::Display, O_RDONLY);
+    if (fd < 0) {
+        QMessageBox::critical(this, QStringLiteral("Error"),
+                              QStringLiteral("Cannot open /dev/nivra_dma_displ"));
+        return;
+    }
+
+    int outputChannel = 0;
+    getOutputRecordIndex(&outputChannel);
+    const int inputWord = getInputRecordIndex();
+    getBPMScale();
+
+    QList<float> amplitudes;
+    QList<float> offsets;
+    for (int c = 0; c < 4; ++c) {
+        amplitudes.append(c == outputChannel ? static_cast<float>(ui->amplspinBox->value()) : 0.0f);
+        offsets.append(static_cast<float>(m_outputVoltages[c]));
+    }
+
+    const int plotId = addPlot();
+
+    ui->StartSweepPushButton->setEnabled(false);
+    ui->StopSweepPushButton->setEnabled(true);
+    ui->progressBar->setValue(0);
+
+    auto *thread = new QThread(this);
+    auto *worker = new FrequencyAnalysisWorker(fd, &m_frequencies, displayMode, plotId, outputChannel,
+                                               amplitudes, offsets, inputWord, m_useScaling, m_scale,
+                                               nullptr);
+    m_worker = worker;
+    m_thread = thread;
+    worker->moveToThread(thread);
+
+    connect(thread, &QThread::started, worker, &FrequencyAnalysisWorker::run);
+    connect(worker, &FrequencyAnalysisWorker::progressUpdated, ui->progressBar, &QProgressBar::setValue);
+    connect(worker, &FrequencyAnalysisWorker::frequencyStepDone, this,
+            &WindowFrequencyAnalysis::onFrequencyStepDone);
+    connect(worker, &FrequencyAnalysisWorker::finished, thread, &QThread::quit);
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    // The worker is deleted by sweepEnded on this thread, after it is forgotten here.
+    connect(worker, &FrequencyAnalysisWorker::finished, this,
+            [this, thread, worker]() { sweepEnded(thread, worker); });
+
+    thread->start(QThread::InheritPriority);
+}
+
+void WindowFrequencyAnalysis::sweepEnded(QThread *thread, FrequencyAnalysisWorker *worker)
+{
+    ui->StartSweepPushButton->setEnabled(true);
+    ui->StopSweepPushButton->setEnabled(false);
+    if (m_worker == worker) {
+        m_worker = nullptr;
+        m_thread = nullptr;
+    }
+    // The thread has been told to quit; once it has ended nothing runs in the worker.
+    thread->wait();
+    delete worker;
+}
+
+void WindowFrequencyAnalysis::endSweepNow()
+{
+    if (!m_worker)
+        return;
+    m_worker->stop();
+    m_thread->quit();
+    m_thread->wait();
+    delete m_worker;
+    m_worker = nullptr;
+    m_thread = nullptr;   // a child of this window: it goes with it
+}
+
+void WindowFrequencyAnalysis::slotStopSweepPushButton()
+{
+    if (!m_worker)
+        return;
+    ui->progressBar->setValue(0);
+    m_worker->stop();
+}
+
+void WindowFrequencyAnalysis::onPlotsTreeItemChanged(QTreeWidgetItem *item, int col)
+{
+    const int index = ui->plotsTree->indexOfTopLevelItem(item);
+    const bool visible = item && item->checkState(col) == Qt::Checked;
+    for (QCustomPlot *plot : {ui->graphMg, ui->graphPh}) {
+        if (index >= 0 && index < plot->graphCount())
+            plot->graph(index)->setVisible(visible);
+        plot->replot(QCustomPlot::rpQueuedReplot);
+    }
+}
+
+void WindowFrequencyAnalysis::slotExportMeasPushButton()
+{
+    const QList<QTreeWidgetItem *> selected = ui->plotsTree->selectedItems();
+    if (selected.isEmpty()) {
+        QMessageBox::critical(this, QStringLiteral("0 selected graphs ...\n"),
+                              QStringLiteral("There are no selected graphs!  \n\n"));
+        return;
+    }
+
+    QString baseName = QFileDialog::getSaveFileName(this, QStringLiteral("Select a file to export the data"),
+                                                    QString(),
+                                                    QStringLiteral("CSV files (*.csv);;All Files (*)"));
+    if (baseName.isEmpty())
+        return;
+    if (baseName.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
+        baseName.chop(4);
+
+    for (QTreeWidgetItem *item : selected) {
+        const int index = ui->plotsTree->indexOfTopLevelItem(item);
+        if (index < 0 || index >= m_magnitudeData.size() || index >= m_phaseData.size())
+            continue;
+
+        QFile file(baseName + QLatin1Char('_') + item->text(0) + QStringLiteral(".csv"));
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
+            continue;
+
+        QTextStream out(&file);
+        out << (m_useScaling ? "frequency [Hz], amplitude [um/um], phase [deg]\n"
+                             : "frequency [Hz], amplitude [um], phase [deg]\n");
+        const QCPGraphDataContainer &magnitude = *m_magnitudeData.at(index);
+        const QCPGraphDataContainer &phase = *m_phaseData.at(index);
+        auto m = magnitude.constBegin();
+        auto p = phase.constBegin();
+        for (; m != magnitude.constEnd() && p != phase.constEnd(); ++m, ++p)
+            out << m->key << "," << m->value << "," << p->value << "\n";
+        out.flush();
+        file.close();
+    }
+}
+
+void WindowFrequencyAnalysis::slotUseBPMscalingCheckBox(int state)
+{
+    Q_UNUSED(state);
+    m_useScaling = ui->useBPMscalingCheckBox->isChecked();
+}
+
+void WindowFrequencyAnalysis::slotPushButtonAutoscale()
+{
+    for (QCustomPlot *plot : {ui->graphMg, ui->graphPh}) {
+        plot->rescaleAxes(false);
+        plot->replot(QCustomPlot::rpQueuedReplot);
+    }
+}
+
+void WindowFrequencyAnalysis::slotClearGraphsPushButton()
+{
+    ui->graphMg->clearGraphs();
+    ui->graphPh->clearGraphs();
+    m_magnitudeData.clear();
+    m_phaseData.clear();
+    ui->plotsTree->clear();
+    m_plotCounter = 0;
+    ui->graphMg->replot(QCustomPlot::rpQueuedReplot);
+    ui->graphPh->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void WindowFrequencyAnalysis::onFrequencyStepDone(int graph_id, double freq, double amp, double pha)
+{
+    if (graph_id < 0 || graph_id >= m_magnitudeData.size() || graph_id >= m_phaseData.size())
+        return;
+    m_magnitudeData.at(graph_id)->add(QCPGraphData(freq, amp));
+    m_phaseData.at(graph_id)->add(QCPGraphData(freq, pha));
+    slotPushButtonAutoscale();
+}
+
+void WindowFrequencyAnalysis::closeEvent(QCloseEvent *event)
+{
+    // Closing ends a running sweep too: it would otherwise switch the generator on
+    // again at its next frequency behind a hidden window.
+    slotStopSweepPushButton();
+    funcGenEnable(0);
+    QDialog::closeEvent(event);
+}

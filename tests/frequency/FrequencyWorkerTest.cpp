@@ -1,0 +1,273 @@
+// The sweep worker against the simulated controller: the acquisition table and the
+// step waits, phase unwrapping, the interruptible wait, what one sweep measures and
+// sends, and how it ends after a stop or a failed read.
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+
+#include <cmath>
+#include <memory>
+
+#include "AcquisitionSettings.h"
+#include "DeviceNode.h"
+#include "FrequencyAnalysisWorker.h"
+#include "NivraLibrary.h"
+#include "NivraSim.h"
+#include "ProgramEnvironment.h"
+#include "SimCallLog.h"
+
+namespace {
+
+// The simulated plant: 2 um per volt from the X loop's DAC to BPM1 X, through a
+// 0.2 ms dead time and a 1 ms first-order lag.
+double plantMagnitude(double f)
+{
+    const double wt = 2.0 * M_PI * f * 0.001;
+    return 2.0 / std::sqrt(1.0 + wt * wt);
+}
+
+double plantPhaseDeg(double f)
+{
+    return (-std::atan(2.0 * M_PI * f * 0.001) - 2.0 * M_PI * f * 0.0002) * 180.0 / M_PI;
+}
+
+class FrequencyWorkerTest : public ProgramEnvironment
+{
+protected:
+    void SetUp() override
+    {
+        ProgramEnvironment::SetUp();
+        nivraSimSetNoiseScale(0.0);   // a still beam: only the stimulus moves it
+        SAMP_FREQ = 1000;
+    }
+
+    // A worker on DAC channel 0 (the X loop's) measuring BPM1 X, 1 Vpp, offsets as given.
+    std::unique_ptr<FrequencyAnalysisWorker> makeWorker(const arma::vec &list, int fd,
+                                                        bool scaling = false, double scale = 1.0,
+                                                        bool savedMode = true)
+    {
+        return std::make_unique<FrequencyAnalysisWorker>(
+            fd, &list, savedMode, 7, 0, QList<float>{1.0f, 0.0f, 0.0f, 0.0f},
+            QList<float>{0.25f, 1.5f, 0.0f, -2.0f}, 0, scaling, scale, nullptr);
+    }
+
+    static int openDisplay() { return DeviceNode::open("/dev/nivra_dma_displ", O_RDONLY); }
+};
+
+TEST(FrequencyWorkerTable, RowsRatesAndWaits)
+{
+    struct Row {
+        float f;
+        int periods, extraMs, rate, waitMs;
+    };
+    const Row rows[] = {
+        {1000.0f, 8, 1000, 10000, 1008},   {100.0f, 8, 1000, 10000, 1079},
+        {10.0f, 8, 1000, 10000, 1800},     {9.5f, 8, 421, 2000, 1263},
+        {1.0f, 8, 4000, 2000, 12000},      {0.5f, 10, 20000, 500, 40000},
+        {0.99f, 10, 10101, 500, 20202},    {0.25f, 10, 40000, 200, 80000},
+        {0.1f, 10, 100000, 100, 200000},
+    };
+    for (const Row &r : rows) {
+        int periods = -1, extraMs = -1;
+        EXPECT_EQ(FrequencyAnalysisWorker::acquisitionParams(r.f, &periods, &extraMs), r.rate) << r.f;
+        EXPECT_EQ(periods, r.periods) << r.f;
+        EXPECT_EQ(extraMs, r.extraMs) << r.f;
+        EXPECT_EQ(FrequencyAnalysisWorker::stepWaitMs(r.f), r.waitMs) << r.f;
+    }
+    // A frequency of zero must not overflow the wait into something short.
+    EXPECT_GT(FrequencyAnalysisWorker::stepWaitMs(0.0f), 1000000);
+}
+
+TEST(FrequencyWorkerTable, PhaseUnwrapsByOneTurnAtMost)
+{
+    EXPECT_DOUBLE_EQ(FrequencyAnalysisWorker::unwrapPhase(170.0, -170.0), 190.0);
+    EXPECT_DOUBLE_EQ(FrequencyAnalysisWorker::unwrapPhase(-175.0, 175.0), -185.0);
+    EXPECT_DOUBLE_EQ(FrequencyAnalysisWorker::unwrapPhase(-300.0, -10.0), -370.0);
+    EXPECT_DOUBLE_EQ(FrequencyAnalysisWorker::unwrapPhase(10.0, -100.0), -100.0);
+    // Already more than a turn away: only one correction.
+    EXPECT_DOUBLE_EQ(FrequencyAnalysisWorker::unwrapPhase(-600.0, 170.0), -190.0);
+}
+
+TEST(FrequencyWorkerWait, StopEndsTheWaitFromAnotherThread)
+{
+    arma::vec list{100.0};
+    FrequencyAnalysisWorker worker(-1, &list, false, 0, 0, {}, {}, 0, false, 1.0);
+    EXPECT_TRUE(worker.waitOrStopped(1));
+
+    QThread *stopper = QThread::create([&worker] {
+        QThread::msleep(50);
+        worker.stop();
+    });
+    stopper->start();
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_FALSE(worker.waitOrStopped(60000));
+    EXPECT_LT(clock.elapsed(), 30000) << "the stop woke the wait";
+    stopper->wait();
+    delete stopper;
+
+    // Once stopped, no further wait happens at all.
+    EXPECT_FALSE(worker.waitOrStopped(60000));
+}
+
+TEST_F(FrequencyWorkerTest, SweepMeasuresThePlantAndRestores)
+{
+    nivraSimClearCallLog();
+    const arma::vec list{10.0, 100.3};
+    auto worker = makeWorker(list, openDisplay(), false, 1.0, true);
+    QSignalSpy steps(worker.get(), &FrequencyAnalysisWorker::frequencyStepDone);
+    QSignalSpy progress(worker.get(), &FrequencyAnalysisWorker::progressUpdated);
+    QSignalSpy finished(worker.get(), &FrequencyAnalysisWorker::finished);
+    worker->run();
+
+    ASSERT_EQ(steps.size(), 2);
+    EXPECT_EQ(steps[0][0].toInt(), 7);
+    EXPECT_EQ(steps[0][1].toDouble(), 10.0);
+    EXPECT_EQ(steps[1][1].toDouble(), static_cast<double>(100.3f)) << "the float value, widened";
+    for (int k = 0; k < 2; ++k) {
+        const double f = steps[k][1].toDouble();
+        EXPECT_NEAR(steps[k][2].toDouble(), plantMagnitude(f), 0.05 * plantMagnitude(f)) << f;
+        EXPECT_NEAR(steps[k][3].toDouble(), plantPhaseDeg(f), 3.0) << f;
+    }
+    ASSERT_EQ(progress.size(), 2);
+    EXPECT_EQ(progress[0][0].toInt(), 50);
+    EXPECT_EQ(progress[1][0].toInt(), 100);
+    EXPECT_EQ(finished.size(), 1);
+    EXPECT_EQ(int(SAMP_FREQ), 1000);
+
+    const QStringList calls = SimCallLog::calls();
+    const QStringList expected{
+        "open(\"/dev/nivra_dma_displ\", 0)",
+        "setDisplayFreq(10000, 0)",
+        "funcGenConfig([0.5, 0, 0, 0], [0.25, 1.5, 0, -2], 10)",
+        "funcGenEnable(1)",
+        "read(1000, buffer, 3670016)",
+        "funcGenEnable(0)",
+        "setDisplayFreq(10000, 0)",
+        "funcGenConfig([0.5, 0, 0, 0], [0.25, 1.5, 0, -2], 100.3)",
+        "funcGenEnable(1)",
+        "read(1000, buffer, 3670016)",
+        "funcGenEnable(0)",
+        "setDisplayFreq(1000, 1)",
+        "close(1000)",
+    };
+    EXPECT_EQ(calls.join('\n').toStdString(), expected.join('\n').toStdString());
+}
+
+TEST_F(FrequencyWorkerTest, ScalingMultipliesAndTheListIsTheOneGivenAtStart)
+{
+    // The same measurement twice from the same simulator state, without and with a
+    // scale factor. Between construction and run the caller's list changes: the
+    // sweep keeps the frequencies it was given.
+    double magnitude[2] = {0.0, 0.0};
+    for (int scaled = 0; scaled < 2; ++scaled) {
+        nivraSimReset(1);
+        nivraSimUseManualClock(1);
+        nivraSimSetNoiseScale(0.0);
+        arma::vec list{1000.0};
+        auto worker = makeWorker(list, openDisplay(), scaled == 1, 2.5);
+        list = arma::vec{0.1, 0.2, 0.3};
+        QSignalSpy steps(worker.get(), &FrequencyAnalysisWorker::frequencyStepDone);
+        worker->run();
+        ASSERT_EQ(steps.size(), 1);
+        EXPECT_EQ(steps[0][1].toDouble(), 1000.0);
+        magnitude[scaled] = steps[0][2].toDouble();
+    }
+    EXPECT_NEAR(magnitude[0], plantMagnitude(1000.0), 0.05 * plantMagnitude(1000.0));
+    EXPECT_NEAR(magnitude[1] / magnitude[0], 2.5, 1e-9);
+}
+
+TEST_F(FrequencyWorkerTest, StopDuringTheFirstWaitEndsAtOnce)
+{
+    // Unstopped, these two frequencies would take more than five minutes.
+    const arma::vec list{0.1, 0.2};
+    SAMP_FREQ = 2000;
+    auto *worker = makeWorker(list, openDisplay(), false, 1.0, false).release();
+    QThread thread;
+    worker->moveToThread(&thread);
+    QObject::connect(&thread, &QThread::started, worker, &FrequencyAnalysisWorker::run);
+    QObject::connect(worker, &FrequencyAnalysisWorker::finished, &thread, &QThread::quit,
+                     Qt::DirectConnection);
+    QSignalSpy steps(worker, &FrequencyAnalysisWorker::frequencyStepDone);
+    QSignalSpy finished(worker, &FrequencyAnalysisWorker::finished);
+    nivraSimClearCallLog();
+    thread.start();
+
+    QElapsedTimer clock;
+    clock.start();
+    while (nivraSimCallCount("funcGenEnable") < 1 && clock.elapsed() < 10000)
+        QThread::msleep(5);
+    ASSERT_EQ(nivraSimCallCount("funcGenEnable"), 1) << "the first stimulus is on";
+    EXPECT_EQ(int(SAMP_FREQ), 100);
+    worker->stop();
+    ASSERT_TRUE(thread.wait(30000));
+    delete worker;
+
+    EXPECT_EQ(steps.size(), 0);
+    EXPECT_EQ(finished.size(), 1);
+    EXPECT_EQ(int(SAMP_FREQ), 2000) << "the rate found at the start";
+    EXPECT_EQ(SimCallLog::calls().join('\n').toStdString(),
+              QStringList({"setDisplayFreq(100, 0)",
+                           "funcGenConfig([0.5, 0, 0, 0], [0.25, 1.5, 0, -2], 0.1)",
+                           "funcGenEnable(1)", "funcGenEnable(0)", "setDisplayFreq(2000, 0)",
+                           "close(1000)"})
+                  .join('\n')
+                  .toStdString());
+    EXPECT_EQ(nivraSimSetting("genOn", 0), 0.0);
+}
+
+TEST_F(FrequencyWorkerTest, StopBeforeRunStartsIsNotLost)
+{
+    // A stop that comes before the thread reaches run() still ends the sweep: no
+    // stimulus at all, and the normal end.
+    const arma::vec list{0.1, 0.2};
+    auto worker = makeWorker(list, openDisplay(), false, 1.0, true);
+    QSignalSpy finished(worker.get(), &FrequencyAnalysisWorker::finished);
+    nivraSimClearCallLog();
+    worker->stop();
+    worker->run();
+    EXPECT_EQ(finished.size(), 1);
+    EXPECT_EQ(nivraSimCallCount("funcGenConfig"), 0);
+    EXPECT_EQ(nivraSimCallCount("funcGenEnable"), 0);
+    EXPECT_EQ(SimCallLog::calls().join('\n').toStdString(), "setDisplayFreq(1000, 1)\nclose(1000)");
+}
+
+TEST_F(FrequencyWorkerTest, FailedReadSwitchesOffAndEnds)
+{
+    const arma::vec list{1000.0, 2000.0};
+    auto worker = makeWorker(list, 4711);   // no such descriptor: the read fails
+    QSignalSpy steps(worker.get(), &FrequencyAnalysisWorker::frequencyStepDone);
+    QSignalSpy finished(worker.get(), &FrequencyAnalysisWorker::finished);
+    nivraSimClearCallLog();
+    worker->run();
+    EXPECT_EQ(steps.size(), 0);
+    EXPECT_EQ(finished.size(), 1);
+    EXPECT_EQ(int(SAMP_FREQ), 1000);
+    const QStringList calls = SimCallLog::calls();
+    ASSERT_EQ(calls.size(), 7);
+    EXPECT_EQ(calls[3].toStdString(), "read(4711, buffer, 3670016)");
+    EXPECT_EQ(calls[4].toStdString(), "funcGenEnable(0)");
+    EXPECT_EQ(calls[5].toStdString(), "setDisplayFreq(1000, 1)");
+    EXPECT_EQ(calls[6].toStdString(), "close(4711)");
+}
+
+TEST_F(FrequencyWorkerTest, ShortReadDemodulatesOnlyWhatArrived)
+{
+    // 1000 records at 10 kHz: ten whole periods of 100 Hz. The rest of the buffer
+    // was never filled and must not count.
+    nivraSimShortRead(1000);
+    const arma::vec list{100.0};
+    auto worker = makeWorker(list, openDisplay());
+    QSignalSpy steps(worker.get(), &FrequencyAnalysisWorker::frequencyStepDone);
+    worker->run();
+    ASSERT_EQ(steps.size(), 1);
+    EXPECT_NEAR(steps[0][2].toDouble(), plantMagnitude(100.0), 0.03 * plantMagnitude(100.0));
+    EXPECT_NEAR(steps[0][3].toDouble(), plantPhaseDeg(100.0), 3.0);
+}
+
+} // namespace
