@@ -295,16 +295,21 @@ void WindowStepResponse::analyse(const QVector<double> &stimulus, QVector<double
     const int n = response.size();
     const double rate = kSampleRate;
 
-    // A response that falls with the step (a negative gain, an inverted display)
-    // is turned over so that the levels and crossings below hold.
-    double a = 0.0, b = 0.0;
+    // A response that falls while the stimulus is up (a negative gain, an inverted
+    // display) is turned over so that the levels and crossings below hold. The
+    // test is the sign of the covariance, so a beam sitting at a negative position
+    // does not count as inverted.
+    double meanS = 0.0, meanR = 0.0;
     for (int k = 0; k < n; ++k) {
-        const double p = stimulus[k] * response[k];
-        if (k < 100)
-            a += p;
-        b += p;
+        meanS += stimulus[k];
+        meanR += response[k];
     }
-    if (a / 100 > b / n) {
+    meanS /= n;
+    meanR /= n;
+    double covariance = 0.0;
+    for (int k = 0; k < n; ++k)
+        covariance += (stimulus[k] - meanS) * (response[k] - meanR);
+    if (covariance < 0.0) {
         ui->invertedLabel->setText(QStringLiteral("Inverted display"));
         for (double &r : response)
             r = -r;
