@@ -1,0 +1,266 @@
+#include "WindowRocking3D.h"
+#include "ui_WindowRocking3D.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QFileDialog>
+#include <QHostInfo>
+#include <QMessageBox>
+#include <QTextStream>
+#include <QThread>
+
+#include <fcntl.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "AcquisitionSettings.h"
+#include "DeviceNode.h"
+#include "DeviceRecords.h"
+#include "Logger.h"
+#include "MailboxComm.h"
+
+namespace {
+
+constexpr int kReadingsPerPoint = 10;
+constexpr const char *kLineEnd = "\r\n";
+
+void threadSleep(unsigned long microseconds)
+{
+    QThread::usleep(microseconds);
+}
+
+WindowRocking3D::SleepFunction sleepFunction = threadSleep;
+
+void pause(unsigned long microseconds)
+{
+    sleepFunction(microseconds);
+}
+
+} // namespace
+
+WindowRocking3D::WindowRocking3D(QWidget *parent) : QDialog(parent), ui(new Ui::WindowRocking3D)
+{
+    ui->setupUi(this);
+
+    clearGrids();
+    ui->graph3D->setData(&m_normalised[0][0], GridSize, GridSize);
+
+    connect(ui->goButton, &QPushButton::released, this, &WindowRocking3D::startMeasurement);
+    connect(ui->stopButton, &QPushButton::released, this, &WindowRocking3D::stopMeasurement);
+    connect(ui->saveButton, &QPushButton::released, this, &WindowRocking3D::saveData);
+    // Close stops a running scan; the form's rejected -> reject then closes the window.
+    connect(ui->buttonBox, &QDialogButtonBox::clicked, this, &WindowRocking3D::stopMeasurement);
+}
+
+WindowRocking3D::~WindowRocking3D()
+{
+    delete ui;
+}
+
+void WindowRocking3D::setSleepFunctionForTesting(SleepFunction sleep)
+{
+    sleepFunction = sleep ? sleep : threadSleep;
+}
+
+QString WindowRocking3D::csvHeader()
+{
+    const QString end = QString::fromLatin1(kLineEnd);
+    return QStringLiteral("Pardune Instruments NIVRA") + end + QStringLiteral("Marvolent") + end + end
+           + QStringLiteral("Time and Date: ")
+           + QDateTime::currentDateTime().toString(QStringLiteral("hh:mm:ss dd.MM.yyyy")) + end
+           + QStringLiteral("Host Name: ") + QHostInfo::localHostName() + end;
+}
+
+void WindowRocking3D::normalise(const float *raw, float *normalised, int n)
+{
+    float minimum = 100000.0f;
+    float maximum = -1000000.0f;
+    for (int k = 0; k < n; ++k) {
+        if (raw[k] < minimum)
+            minimum = raw[k];
+        if (raw[k] > maximum)
+            maximum = raw[k];
+    }
+    const float span = maximum - minimum;
+    // Equal values (for example a grid of zeros) have no scale: show them flat.
+    if (!(span > 0.0f)) {
+        for (int k = 0; k < n; ++k)
+            normalised[k] = 0.0f;
+        return;
+    }
+    for (int k = 0; k < n; ++k)
+        normalised[k] = (raw[k] - minimum) / span;
+}
+
+double WindowRocking3D::rasterValue(double minimum, double range, int k)
+{
+    return minimum + (static_cast<double>(k) / static_cast<double>(GridSize - 1)) * range;
+}
+
+void WindowRocking3D::clearGrids()
+{
+    std::memset(m_raw, 0, sizeof m_raw);
+    std::memset(m_normalised, 0, sizeof m_normalised);
+}
+
+void WindowRocking3D::showGrid()
+{
+    normalise(&m_raw[0][0], &m_normalised[0][0], GridSize * GridSize);
+    ui->graph3D->setData(&m_normalised[0][0], GridSize, GridSize);
+    ui->graph3D->update();
+}
+
+void WindowRocking3D::startMeasurement()
+{
+    // Go stays reachable through the event processing of every point; a second scan
+    // inside the first would fight over the DAC and the grids.
+    if (m_scanning)
+        return;
+
+    m_xMin = ui->xMinBox->value();
+    m_xRange = ui->xMaxBox->value() - m_xMin;
+    m_yMin = ui->yMinBox->value();
+    m_yRange = ui->yMaxBox->value() - m_yMin;
+    m_stepTime = static_cast<std::uint64_t>(ui->timeBox->value());
+    m_latched = true;
+    m_stop = false;
+    measure();
+}
+
+void WindowRocking3D::measure()
+{
+    if (m_scanning)
+        return;
+
+    const int meter = DeviceNode::open(DeviceNodeName::Meter1, O_RDWR | O_SYNC);
+    const int dac = DeviceNode::open(DeviceNodeName::Dac, O_RDWR | O_SYNC);
+    if (meter < 0 || dac < 0) {
+        // Without either node the scan would measure nothing or measure at the wrong
+        // outputs: leave the feedback and the last grid as they are.
+        const char *path = meter < 0 ? DeviceNodeName::Meter1 : DeviceNodeName::Dac;
+        LOG_WARN() << "3D rocking scan not started: cannot open" << path;
+        if (meter >= 0)
+            DeviceNode::close(meter);
+        if (dac >= 0)
+            DeviceNode::close(dac);
+        QMessageBox::warning(this, QStringLiteral("Cannot open file"),
+                             QStringLiteral("System file %1 could not be opened.\n\n"
+                                            "Please check if NIVRA driver is loaded.\n")
+                                 .arg(QString::fromLatin1(path)));
+        return;
+    }
+
+    m_scanning = true;
+    ui->goButton->setEnabled(false);
+
+    clearGrids();
+    mailboxComm->setFBenable(0);
+    mailboxComm->setOutputMux(0);
+
+    const std::uint64_t stepUs = m_stepTime * 1000;
+    bool dacFailureLogged = false;
+    bool meterFailureLogged = false;
+
+    for (int i = 0; i < GridSize; ++i) {
+        for (int j = 0; j < GridSize; ++j) {
+            DacOutputs outputs;
+            outputs.volts[0] = rasterValue(m_xMin, m_xRange, i);
+            outputs.volts[1] = rasterValue(m_yMin, m_yRange, j);
+            outputs.volts[2] = 0.0;
+            outputs.volts[3] = 0.0;
+            if (DeviceNode::ioctl(dac, DAC_IOC_SET_OUTPUTS, &outputs) < 0 && !dacFailureLogged) {
+                LOG_WARN() << "3D rocking scan: setting the DAC outputs failed:" << std::strerror(errno);
+                dacFailureLogged = true;
+            }
+            pause(stepUs);
+
+            float sum = 0.0f;
+            for (int r = 0; r < kReadingsPerPoint; ++r) {
+                pause(stepUs / kReadingsPerPoint);
+                // A failed read leaves the record as it is: start from zero, never
+                // from whatever the stack held.
+                CurrentReadings readings{};
+                if (DeviceNode::ioctl(meter, METER_IOC_CURRENTS, &readings) < 0 && !meterFailureLogged) {
+                    LOG_WARN() << "3D rocking scan: reading the BPM1 currents failed:"
+                               << std::strerror(errno);
+                    meterFailureLogged = true;
+                }
+                sum = static_cast<float>(
+                    sum + (((readings.amps[3] + readings.amps[2]) + readings.amps[1]) + readings.amps[0]));
+            }
+            m_raw[i][j] = sum / static_cast<float>(kReadingsPerPoint);
+
+            showGrid();
+            pause(stepUs);
+            QCoreApplication::processEvents();
+
+            if (m_stop) {
+                i = GridSize;   // leave both loops
+                break;
+            }
+        }
+    }
+
+    // The outputs go back to the feedback, which stays switched off.
+    mailboxComm->setOutputMux(1);
+    DeviceNode::close(meter);
+    DeviceNode::close(dac);
+
+    m_scanning = false;
+    ui->goButton->setEnabled(true);
+}
+
+void WindowRocking3D::stopMeasurement()
+{
+    m_stop = true;
+}
+
+void WindowRocking3D::writeCsv(QTextStream &out, double xMin, double xRange, double yMin,
+                               double yRange) const
+{
+    out << csvHeader();
+    out << "ch0,ch1,I0" << kLineEnd;
+    for (int i = 0; i < GridSize; ++i) {
+        const double x = rasterValue(xMin, xRange, i);
+        for (int j = 0; j < GridSize; ++j)
+            out << x << ',' << rasterValue(yMin, yRange, j) << ',' << m_raw[i][j] << kLineEnd;
+    }
+}
+
+void WindowRocking3D::saveData()
+{
+    const QString defaultName = QStringLiteral("NIVRA_rock3D_")
+                                + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_hh-mm-ss"))
+                                + QStringLiteral(".csv");
+    const QString fileName =
+        QFileDialog::getSaveFileName(this, tr("DialogTitle"), defaultName, tr("CSV files (*.csv)"));
+    if (fileName.isEmpty())
+        return;
+
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        LOG_WARN() << "3D rocking scan: cannot write" << fileName << ":" << file.errorString();
+        QMessageBox::warning(this, QStringLiteral("Cannot open file"),
+                             QStringLiteral("%1 could not be written:\n%2").arg(fileName, file.errorString()));
+        return;
+    }
+
+    // Before the first scan nothing is latched: the boxes give the coordinates.
+    double xMin = m_xMin;
+    double xRange = m_xRange;
+    double yMin = m_yMin;
+    double yRange = m_yRange;
+    if (!m_latched) {
+        xMin = ui->xMinBox->value();
+        xRange = ui->xMaxBox->value() - xMin;
+        yMin = ui->yMinBox->value();
+        yRange = ui->yMaxBox->value() - yMin;
+    }
+
+    QTextStream out(&file);
+    writeCsv(out, xMin, xRange, yMin, yRange);
+    out.flush();
+    file.close();
+}
