@@ -1,8 +1,7 @@
 // The computations behind the 3-D view and the 3-D scan that need no OpenGL: the
 // surface's quads and colours, the angle and viewport rules, the normalisation of
-// the scan grid, its raster coordinates and the export header.
+// the scan grid and the export header.
 
-#include <QColor>
 #include <QHostInfo>
 #include <QRegularExpression>
 #include <QStringList>
@@ -15,7 +14,6 @@
 
 #include "Graph3D.h"
 #include "SurfacePlot.h"
-#include "SurfaceQuad.h"
 #include "WindowRocking3D.h"
 
 namespace {
@@ -66,21 +64,6 @@ TEST(SurfaceColour, BlueBandEndsAtOneThousandth)
     EXPECT_FLOAT_EQ(at.b, 1.0f);
     const Rgb below = colourOf(std::nextafter(0.001f, 0.0f));
     EXPECT_EQ(below.g, 0.0f);
-}
-
-TEST(SurfaceQuad, KeepsCornersInDrawingOrderAndTakesAColour)
-{
-    SurfaceQuad quad(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12);
-    for (int k = 0; k < 12; ++k)
-        EXPECT_FLOAT_EQ(quad.vertex(k / 3, k % 3), static_cast<float>(k + 1));
-    EXPECT_FLOAT_EQ(quad.red(), 0.0f);
-    quad.setColor(QColor(51, 102, 255));
-    EXPECT_FLOAT_EQ(quad.red(), 0.2f);
-    EXPECT_FLOAT_EQ(quad.green(), 0.4f);
-    EXPECT_FLOAT_EQ(quad.blue(), 1.0f);
-
-    const SurfaceQuad coloured(0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 0.1f, 0.2f, 0.3f);
-    EXPECT_FLOAT_EQ(coloured.green(), 0.2f);
 }
 
 TEST(SurfacePlot, OneQuadPerCellWithTheFastIndexAlongX)
@@ -211,16 +194,6 @@ TEST(ScanGrid, EqualValuesGiveAFlatZeroSurfaceNotNaN)
     WindowRocking3D::normalise(raw.data(), norm.data(), static_cast<int>(raw.size()));
     for (float v : norm)
         ASSERT_EQ(v, 0.0f);
-}
-
-TEST(ScanGrid, RasterIncludesBothEndsInEitherDirection)
-{
-    EXPECT_DOUBLE_EQ(WindowRocking3D::rasterValue(4.0, 2.0, 0), 4.0);
-    EXPECT_DOUBLE_EQ(WindowRocking3D::rasterValue(4.0, 2.0, 63), 6.0);
-    EXPECT_DOUBLE_EQ(WindowRocking3D::rasterValue(4.0, 2.0, 1), 4.0 + (1.0 / 63.0) * 2.0);
-    EXPECT_DOUBLE_EQ(WindowRocking3D::rasterValue(6.0, -2.0, 63), 4.0);
-    EXPECT_GT(WindowRocking3D::rasterValue(6.0, -2.0, 10), WindowRocking3D::rasterValue(6.0, -2.0, 11));
-    EXPECT_DOUBLE_EQ(WindowRocking3D::rasterValue(5.0, 0.0, 40), 5.0);
 }
 
 TEST(ScanExport, HeaderHasFiveLinesEndingInCrLf)
