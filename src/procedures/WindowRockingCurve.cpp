@@ -89,8 +89,9 @@ WindowRockingCurve::WindowRockingCurve(QWidget *parent)
     connect(ui->boxStop, &QDoubleSpinBox::valueChanged, this, &WindowRockingCurve::minMaxChanged);
 
     QCustomPlot *plot = ui->graph;
+    // No legend entries until a scan names the graphs.
     for (int g = 0; g < 3; ++g)
-        plot->addGraph();
+        plot->addGraph()->setName(QString());
     plot->xAxis->setRange(4.0, 6.0);
     plot->xAxis->setLabel(QStringLiteral(" Output voltage [V] "));
     plot->yAxis->setRange(-0.00015, 0.00015);

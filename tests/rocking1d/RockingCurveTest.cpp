@@ -1,0 +1,460 @@
+// The 1-D rocking curve window: its form, the DAC records and the electrode
+// currents of a scan for each output, the voltage sequences, Stop at every moment
+// it can come, closing the window and a second Start during a scan, node and map
+// failures, and the rocking peaks of the simulator's beam.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
+#include <QTimer>
+
+#include <qcustomplot.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+#include "DialogAnswerer.h"
+#include "NivraSim.h"
+#include "OperatorInput.h"
+#include "ProgramEnvironment.h"
+#include "SimCallLog.h"
+#include "WidgetLookup.h"
+#include "WindowRockingCurve.h"
+
+namespace {
+
+// Numbers between the braces of a record in a call-log line.
+QVector<double> recordValues(const QString &line)
+{
+    const int open = line.indexOf(QLatin1Char('{'));
+    const int close = line.indexOf(QLatin1Char('}'), open);
+    QVector<double> values;
+    for (const QString &item : line.mid(open + 1, close - open - 1).split(QStringLiteral(", ")))
+        values.append(item.toDouble());
+    return values;
+}
+
+QList<QVector<double>> recordsOf(const char *request)
+{
+    QList<QVector<double>> records;
+    for (const QString &line : SimCallLog::callsTo("ioctl"))
+        if (line.contains(QLatin1String(request)))
+            records.append(recordValues(line));
+    return records;
+}
+
+// The DAC records written, each {ch1, ch2, ch3, ch4, 1}.
+QList<QVector<double>> dacWrites()
+{
+    return recordsOf("0x40084228");
+}
+
+// The CurrentReadings records read, indices 0 to 3.
+QList<QVector<double>> meterReads()
+{
+    return recordsOf("0x8008421e");
+}
+
+QVector<double> keys(const QCPGraph *graph)
+{
+    QVector<double> k;
+    for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it)
+        k.append(it->key);
+    return k;
+}
+
+QVector<double> values(const QCPGraph *graph)
+{
+    QVector<double> v;
+    for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it)
+        v.append(it->value);
+    return v;
+}
+
+// The key of the largest value.
+double peakKey(const QCPGraph *graph)
+{
+    double key = 0.0, best = -1.0;
+    for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it)
+        if (it->value > best) {
+            best = it->value;
+            key = it->key;
+        }
+    return key;
+}
+
+class RockingCurveTest : public ProgramEnvironment
+{
+protected:
+    void SetUp() override
+    {
+        ProgramEnvironment::SetUp();
+        // Electrodes on meter channels Top 3, Right 1, Bottom 4, Left 2.
+        config.setValue(QStringLiteral("BPM1/Top"), 2);
+        config.setValue(QStringLiteral("BPM1/Right"), 0);
+        config.setValue(QStringLiteral("BPM1/Bottom"), 3);
+        config.setValue(QStringLiteral("BPM1/Left"), 1);
+        config.setValue(QStringLiteral("PID_X/Offset"), 1.5);
+        config.setValue(QStringLiteral("PID_Y/Offset"), 2.5);
+        config.setValue(QStringLiteral("PID_I0/Offset"), 3.5);
+    }
+
+    void TearDown() override
+    {
+        window.reset();
+        ProgramEnvironment::TearDown();
+    }
+
+    void open()
+    {
+        window = std::make_unique<WindowRockingCurve>();
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        plot = child<QCustomPlot>(window.get(), "graph");
+        progress = child<QProgressBar>(window.get(), "progressBar");
+        start = child<QPushButton>(window.get(), "buttonStart");
+        stop = child<QPushButton>(window.get(), "buttonStop");
+    }
+
+    // The form as an operator fills it in; T point is kept short. Without Return,
+    // which in this dialog presses OK and closes it.
+    void setScan(const char *from, const char *to, int points, const char *output = "posX",
+                 bool sweepBack = false, const char *tPoint = "0.02")
+    {
+        replaceText(child<QDoubleSpinBox>(window.get(), "boxStart"), QString::fromLatin1(from));
+        replaceText(child<QDoubleSpinBox>(window.get(), "boxStop"), QString::fromLatin1(to));
+        replaceText(child<QSpinBox>(window.get(), "boxN"), QString::number(points));
+        replaceText(child<QDoubleSpinBox>(window.get(), "boxTimePoint"), QString::fromLatin1(tPoint));
+        setChecked(child<QCheckBox>(window.get(), "sweepBackCheckBox"), sweepBack);
+        chooseText(child<QComboBox>(window.get(), "chSel"), QString::fromLatin1(output));
+        ASSERT_EQ(child<QSpinBox>(window.get(), "boxN")->value(), points);
+        ASSERT_TRUE(window->isVisible());
+    }
+
+    void scan()
+    {
+        nivraSimClearCallLog();
+        QTest::mouseClick(start, Qt::LeftButton);
+    }
+
+    // Runs `action` from the event processing that follows the point at which the
+    // progress bar reaches `percent`, as a person acting during the scan would.
+    void duringScanAt(int percent, std::function<void()> action)
+    {
+        auto fired = std::make_shared<bool>(false);
+        QObject::connect(progress, &QProgressBar::valueChanged, window.get(),
+                         [fired, percent, action](int value) {
+                             if (value == percent && !*fired) {
+                                 *fired = true;
+                                 QTimer::singleShot(0, action);
+                             }
+                         });
+    }
+
+    static QStringList handOverCalls()
+    {
+        return SimCallLog::callsTo("setFBenable") + SimCallLog::callsTo("setOutputMux");
+    }
+
+    std::unique_ptr<WindowRockingCurve> window;
+    QCustomPlot *plot = nullptr;
+    QProgressBar *progress = nullptr;
+    QPushButton *start = nullptr;
+    QPushButton *stop = nullptr;
+    DialogAnswerer answerer;
+};
+
+TEST_F(RockingCurveTest, FormAndAxisRange)
+{
+    open();
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Rocking Curve"));
+    EXPECT_EQ(window->size(), QSize(831, 558));
+    auto *from = child<QDoubleSpinBox>(window.get(), "boxStart");
+    auto *to = child<QDoubleSpinBox>(window.get(), "boxStop");
+    auto *tPoint = child<QDoubleSpinBox>(window.get(), "boxTimePoint");
+    auto *n = child<QSpinBox>(window.get(), "boxN");
+    EXPECT_EQ(from->value(), 0.0);
+    EXPECT_EQ(to->value(), 5.0);
+    EXPECT_EQ(from->minimum(), -12.0);
+    EXPECT_EQ(to->maximum(), 12.0);
+    EXPECT_EQ(from->suffix(), QStringLiteral(" V"));
+    EXPECT_EQ(n->value(), 1000);
+    EXPECT_EQ(n->maximum(), 10000);
+    EXPECT_EQ(tPoint->value(), 1.0);
+    EXPECT_EQ(tPoint->minimum(), 0.01);
+    EXPECT_EQ(tPoint->singleStep(), 0.1);
+    EXPECT_EQ(tPoint->suffix(), QStringLiteral(" ms"));
+    EXPECT_EQ(child<QLabel>(window.get(), "label_4")->toolTip(), QStringLiteral("Time between two points"));
+    for (QWidget *w : {static_cast<QWidget *>(from), static_cast<QWidget *>(to),
+                       static_cast<QWidget *>(n), static_cast<QWidget *>(tPoint)})
+        EXPECT_EQ(w->width(), 150) << w->objectName().toStdString();
+    auto *output = child<QComboBox>(window.get(), "chSel");
+    ASSERT_EQ(output->count(), 3);
+    EXPECT_EQ(output->currentText(), QStringLiteral("posX"));
+    EXPECT_EQ(output->itemText(2), QStringLiteral("intI0"));
+    EXPECT_FALSE(child<QCheckBox>(window.get(), "sweepBackCheckBox")->isChecked());
+    EXPECT_EQ(progress->value(), 0);
+    EXPECT_GE(progress->width(), 300);
+
+    // The axis opens on 4 .. 6 V, not on the 0 .. 5 V of the boxes.
+    EXPECT_EQ(plot->xAxis->range(), QCPRange(4.0, 6.0));
+    EXPECT_EQ(plot->yAxis->range(), QCPRange(-0.00015, 0.00015));
+    ASSERT_EQ(plot->graphCount(), 3);
+    for (int g = 0; g < 3; ++g)
+        EXPECT_TRUE(plot->graph(g)->name().isEmpty());
+    EXPECT_EQ(plot->graph(2)->pen(), QPen(QColor(240, 240, 240, 240), 3));
+    EXPECT_TRUE(plot->legend->visible());
+
+    // Start and Stop move the axis at once.
+    replaceText(from, QStringLiteral("1.5"));
+    EXPECT_EQ(plot->xAxis->range(), QCPRange(1.5, 5.0));
+    replaceText(to, QStringLiteral("-2"));
+    EXPECT_EQ(plot->xAxis->range(), QCPRange(-2.0, 1.5));   // QCPRange orders its ends
+}
+
+TEST_F(RockingCurveTest, ScanOfEachOutputWritesRecordsAndPlotsItsElectrodes)
+{
+    open();
+    ASSERT_EQ(mailbox->setFBenable(1), 0);
+
+    // X: the X output (channel 1) steps, Y and I0 rest at their offsets.
+    setScan("0", "2", 4);
+    scan();
+    EXPECT_EQ(SimCallLog::calls().mid(0, 4),
+              QStringList({QStringLiteral("open(\"/dev/nivra_oscalon0\", 1052674)"),
+                           QStringLiteral("open(\"/dev/nivra_vennick0\", 1052674)"),
+                           QStringLiteral("setFBenable(0)"), QStringLiteral("setOutputMux(0)")}));
+    EXPECT_EQ(SimCallLog::calls().mid(SimCallLog::calls().size() - 3),
+              QStringList({QStringLiteral("setOutputMux(1)"), QStringLiteral("close(1000)"),
+                           QStringLiteral("close(1001)")}));
+    EXPECT_EQ(nivraSimSetting("feedbackOn", 0), 0.0);   // left off
+    QList<QVector<double>> writes = dacWrites();
+    ASSERT_EQ(writes.size(), 4);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(writes[i], QVector<double>({0.5 * i, 2.5, 3.5, 0.0, 1.0})) << i;
+    QList<QVector<double>> reads = meterReads();
+    ASSERT_EQ(reads.size(), 4);
+    EXPECT_EQ(keys(plot->graph(0)), QVector<double>({0.0, 0.5, 1.0, 1.5}));
+    for (int i = 0; i < 4; ++i) {
+        // Left is meter channel 2, Right channel 1: indices 3 - 1 and 3 - 0.
+        EXPECT_EQ(values(plot->graph(0))[i], reads[i][2]) << i;
+        EXPECT_EQ(values(plot->graph(1))[i], reads[i][3]) << i;
+        EXPECT_EQ(values(plot->graph(2))[i], reads[i][2] + reads[i][3]) << i;
+    }
+    EXPECT_EQ(plot->graph(0)->name(), QStringLiteral("left (ch 2)"));
+    EXPECT_EQ(plot->graph(1)->name(), QStringLiteral("right (ch 1)"));
+    EXPECT_EQ(plot->graph(2)->name(), QStringLiteral("sum (left+right)"));
+    EXPECT_EQ(plot->graph(0)->pen(), QPen(QColor(255, 130, 255), 2));
+    EXPECT_EQ(plot->graph(1)->pen(), QPen(QColor(255, 255, 135), 2));
+    EXPECT_EQ(plot->xAxis->range(), QCPRange(0.0, 1.5));   // rescaled to the data
+    EXPECT_EQ(progress->value(), 100);
+
+    // Y: top and bottom.
+    setScan("1", "2", 2, "posY");
+    scan();
+    writes = dacWrites();
+    ASSERT_EQ(writes.size(), 2);
+    EXPECT_EQ(writes[1], QVector<double>({1.5, 1.5, 3.5, 0.0, 1.0}));
+    reads = meterReads();
+    ASSERT_EQ(plot->graph(0)->data()->size(), 2);   // the X scan's points are gone
+    EXPECT_EQ(values(plot->graph(0))[1], reads[1][1]);   // Top: channel 3
+    EXPECT_EQ(values(plot->graph(1))[1], reads[1][0]);   // Bottom: channel 4
+    EXPECT_EQ(plot->graph(0)->name(), QStringLiteral("top (ch 3)"));
+    EXPECT_EQ(plot->graph(1)->name(), QStringLiteral("bottom (ch 4)"));
+    EXPECT_EQ(plot->graph(2)->name(), QStringLiteral("sum (top+bottom)"));
+    EXPECT_EQ(plot->graph(1)->pen(), QPen(QColor(130, 210, 250), 2));
+
+    // Intensity: its output is DAC channel 3, which the scan does reach.
+    setScan("4", "5", 2, "intI0");
+    scan();
+    writes = dacWrites();
+    ASSERT_EQ(writes.size(), 2);
+    EXPECT_EQ(writes[0], QVector<double>({1.5, 2.5, 4.0, 0.0, 1.0}));
+    EXPECT_EQ(writes[1], QVector<double>({1.5, 2.5, 4.5, 0.0, 1.0}));
+    reads = meterReads();
+    const QVector<double> &r = reads[1];
+    EXPECT_EQ(values(plot->graph(0))[1], r[1] + r[0]);
+    EXPECT_EQ(values(plot->graph(1))[1], r[2] + r[3]);
+    EXPECT_EQ(values(plot->graph(2))[1], r[1] + r[3] + r[0] + r[2]);
+    EXPECT_EQ(plot->graph(0)->name(), QStringLiteral("sum (top+bottom)"));
+    EXPECT_EQ(plot->graph(1)->name(), QStringLiteral("sum (left+right)"));
+    EXPECT_EQ(plot->graph(2)->name(), QStringLiteral("Intensity"));
+    EXPECT_EQ(plot->graph(0)->pen(), QPen(QColor(130, 255, 130), 2));   // Top's colour
+    EXPECT_EQ(plot->graph(1)->pen(), QPen(QColor(130, 210, 250), 2));   // Bottom's colour
+}
+
+TEST_F(RockingCurveTest, VoltageSequences)
+{
+    open();
+    const auto sent = []() {
+        QVector<double> volts;
+        for (const QVector<double> &w : dacWrites())
+            volts.append(w[0]);
+        return volts;
+    };
+
+    setScan("0", "1", 5, "posX", true);
+    scan();
+    EXPECT_EQ(sent(), QVector<double>({0.0, 0.5, 0.75, 0.5, 0.25}));
+
+    setScan("1", "2", 1, "posX", true);
+    scan();
+    EXPECT_EQ(sent(), QVector<double>({1.5}));
+
+    setScan("2", "1", 2);   // downward
+    scan();
+    EXPECT_EQ(sent(), QVector<double>({2.0, 1.5}));
+    EXPECT_EQ(progress->value(), 100);
+
+    // No points: nothing sent or read, the outputs still go to the host and back.
+    setScan("0", "1", 0);
+    scan();
+    EXPECT_TRUE(dacWrites().isEmpty());
+    EXPECT_TRUE(meterReads().isEmpty());
+    EXPECT_EQ(handOverCalls(), QStringList({QStringLiteral("setFBenable(0)"), QStringLiteral("setOutputMux(0)"),
+                                            QStringLiteral("setOutputMux(1)")}));
+    EXPECT_EQ(plot->graph(2)->data()->size(), 0);
+}
+
+TEST_F(RockingCurveTest, StopDuringBetweenAndBeforeScans)
+{
+    open();
+    const QVector<double> rest = {1.5, 2.5, 3.5, 0.0, 1.0};
+
+    // Stop in the event processing after the first of five points.
+    setScan("0", "4", 5);
+    duringScanAt(20, [this] { QTest::mouseClick(stop, Qt::LeftButton); });
+    scan();
+    QList<QVector<double>> writes = dacWrites();
+    ASSERT_EQ(writes.size(), 2);
+    EXPECT_EQ(writes[0], QVector<double>({0.0, 2.5, 3.5, 0.0, 1.0}));
+    EXPECT_EQ(writes[1], rest);
+    EXPECT_EQ(meterReads().size(), 1);
+    EXPECT_EQ(progress->value(), 0);
+    EXPECT_EQ(SimCallLog::callsTo("setOutputMux").last(), QStringLiteral("setOutputMux(1)"));
+    EXPECT_EQ(SimCallLog::callsTo("close").size(), 2);
+    EXPECT_EQ(plot->graph(0)->data()->size(), 1);
+
+    // The flag was cleared: the next scan runs to its end.
+    scan();
+    EXPECT_EQ(dacWrites().size(), 5);
+    EXPECT_EQ(progress->value(), 100);
+
+    // Stop after the last point still takes the stop path.
+    setScan("0", "4", 2);
+    duringScanAt(100, [this] { QTest::mouseClick(stop, Qt::LeftButton); });
+    scan();
+    writes = dacWrites();
+    ASSERT_EQ(writes.size(), 3);
+    EXPECT_EQ(writes[2], rest);
+    EXPECT_EQ(progress->value(), 0);
+
+    // Stop while idle: the next scan sets up, puts the rest values out and hands
+    // the outputs back before its first point.
+    QTest::mouseClick(stop, Qt::LeftButton);
+    scan();
+    EXPECT_EQ(dacWrites(), QList<QVector<double>>({rest}));
+    EXPECT_TRUE(meterReads().isEmpty());
+    EXPECT_EQ(handOverCalls(), QStringList({QStringLiteral("setFBenable(0)"), QStringLiteral("setOutputMux(0)"),
+                                            QStringLiteral("setOutputMux(1)")}));
+    // The same with no points at all.
+    setScan("0", "4", 0);
+    QTest::mouseClick(stop, Qt::LeftButton);
+    scan();
+    EXPECT_EQ(dacWrites(), QList<QVector<double>>({rest}));
+}
+
+TEST_F(RockingCurveTest, ClosingOrStartingAgainDuringAScan)
+{
+    open();
+    setScan("0", "4", 5);
+
+    // A second Start during the event processing of a point is not a second scan.
+    bool startEnabled = true;
+    duringScanAt(20, [this, &startEnabled] {
+        startEnabled = start->isEnabled();
+        QTest::mouseClick(start, Qt::LeftButton);
+        window->startMeasurement();
+    });
+    scan();
+    EXPECT_FALSE(startEnabled);
+    EXPECT_TRUE(start->isEnabled());
+    EXPECT_EQ(SimCallLog::callsTo("open").size(), 2);
+    EXPECT_EQ(nivraSimCallCount("setFBenable"), 1);
+    EXPECT_EQ(dacWrites().size(), 5);
+
+    // Closing the window ends the scan the way Stop does.
+    duringScanAt(40, [this] { window->reject(); });
+    scan();
+    EXPECT_FALSE(window->isVisible());
+    const QList<QVector<double>> writes = dacWrites();
+    ASSERT_EQ(writes.size(), 3);
+    EXPECT_EQ(writes.last(), QVector<double>({1.5, 2.5, 3.5, 0.0, 1.0}));
+    EXPECT_EQ(SimCallLog::callsTo("setOutputMux").last(), QStringLiteral("setOutputMux(1)"));
+}
+
+TEST_F(RockingCurveTest, NodeMeterAndMapFailures)
+{
+    open();
+    setScan("0", "1", 3);
+
+    // Meter 1 missing: nothing is touched, the operator is told.
+    nivraSimSetMeterPresent(0, 0);
+    scan();
+    ASSERT_EQ(answerer.count(), 1);
+    EXPECT_EQ(answerer.last().title, QStringLiteral("Cannot open file"));
+    EXPECT_TRUE(answerer.last().text.startsWith(
+        QStringLiteral("System file /dev/nivra_oscalon0 could not be opened.")));
+    EXPECT_TRUE(handOverCalls().isEmpty());
+    EXPECT_TRUE(dacWrites().isEmpty());
+    EXPECT_EQ(SimCallLog::callsTo("close").size(), 1);   // the DAC node that did open
+    nivraSimSetMeterPresent(0, 1);
+
+    // The meter lost during the scan: voltages without a reading are not plotted.
+    answerer.clear();
+    duringScanAt(33, [] { nivraSimSetMeterPresent(0, 0); });
+    scan();
+    EXPECT_EQ(dacWrites().size(), 3);
+    EXPECT_EQ(plot->graph(0)->data()->size(), 1);
+    EXPECT_EQ(progress->value(), 100);
+    EXPECT_EQ(answerer.count(), 0);
+    nivraSimSetMeterPresent(0, 1);
+
+    // An electrode map outside the meter's four channels: outputs handed back, no
+    // record written.
+    config.setValue(QStringLiteral("BPM1/Left"), 4);
+    scan();
+    ASSERT_EQ(answerer.count(), 1);
+    EXPECT_EQ(answerer.last().kind, QStringLiteral("warning"));
+    EXPECT_TRUE(dacWrites().isEmpty());
+    EXPECT_EQ(handOverCalls(), QStringList({QStringLiteral("setFBenable(0)"), QStringLiteral("setOutputMux(0)"),
+                                            QStringLiteral("setOutputMux(1)")}));
+    EXPECT_EQ(SimCallLog::callsTo("close").size(), 2);
+}
+
+// Wall clock, 10 ms per point: each actuator's rocking peak (X 4.6 V, Y 4.4 V, I0
+// 4.2 V) shows as the largest summed current.
+TEST_F(RockingCurveTest, RockingPeaksOfTheBeam)
+{
+    nivraSimUseManualClock(0);
+    open();
+    setScan("4", "5.2", 4, "posX", false, "10");
+    scan();
+    EXPECT_DOUBLE_EQ(peakKey(plot->graph(2)), 4.6);
+    setScan("3.8", "5", 4, "posY", false, "10");
+    scan();
+    EXPECT_DOUBLE_EQ(peakKey(plot->graph(2)), 4.4);
+    setScan("3", "5.4", 8, "intI0", false, "10");
+    scan();
+    EXPECT_DOUBLE_EQ(peakKey(plot->graph(2)), 4.2);
+    EXPECT_DOUBLE_EQ(peakKey(plot->graph(0)), 4.2);
+}
+
+} // namespace
