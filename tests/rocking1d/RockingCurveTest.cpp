@@ -6,7 +6,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
-#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
@@ -171,51 +170,21 @@ protected:
     DialogAnswerer answerer;
 };
 
-TEST_F(RockingCurveTest, FormAndAxisRange)
+TEST_F(RockingCurveTest, AxisRangeBeforeAndBetweenScans)
 {
     open();
-    EXPECT_EQ(window->windowTitle(), QStringLiteral("Rocking Curve"));
-    EXPECT_EQ(window->size(), QSize(831, 558));
-    auto *from = child<QDoubleSpinBox>(window.get(), "boxStart");
-    auto *to = child<QDoubleSpinBox>(window.get(), "boxStop");
-    auto *tPoint = child<QDoubleSpinBox>(window.get(), "boxTimePoint");
-    auto *n = child<QSpinBox>(window.get(), "boxN");
-    EXPECT_EQ(from->value(), 0.0);
-    EXPECT_EQ(to->value(), 5.0);
-    EXPECT_EQ(from->minimum(), -12.0);
-    EXPECT_EQ(to->maximum(), 12.0);
-    EXPECT_EQ(from->suffix(), QStringLiteral(" V"));
-    EXPECT_EQ(n->value(), 1000);
-    EXPECT_EQ(n->maximum(), 10000);
-    EXPECT_EQ(tPoint->value(), 1.0);
-    EXPECT_EQ(tPoint->minimum(), 0.01);
-    EXPECT_EQ(tPoint->singleStep(), 0.1);
-    EXPECT_EQ(tPoint->suffix(), QStringLiteral(" ms"));
-    EXPECT_EQ(child<QLabel>(window.get(), "label_4")->toolTip(), QStringLiteral("Time between two points"));
-    for (QWidget *w : {static_cast<QWidget *>(from), static_cast<QWidget *>(to),
-                       static_cast<QWidget *>(n), static_cast<QWidget *>(tPoint)})
-        EXPECT_EQ(w->width(), 150) << w->objectName().toStdString();
-    auto *output = child<QComboBox>(window.get(), "chSel");
-    ASSERT_EQ(output->count(), 3);
-    EXPECT_EQ(output->currentText(), QStringLiteral("posX"));
-    EXPECT_EQ(output->itemText(2), QStringLiteral("intI0"));
-    EXPECT_FALSE(child<QCheckBox>(window.get(), "sweepBackCheckBox")->isChecked());
-    EXPECT_EQ(progress->value(), 0);
-    EXPECT_GE(progress->width(), 300);
-
-    // The axis opens on 4 .. 6 V, not on the 0 .. 5 V of the boxes.
+    // The axis opens on 4 .. 6 V, not on the 0 .. 5 V of the boxes; the graphs have
+    // no names (and no legend text) before a scan.
     EXPECT_EQ(plot->xAxis->range(), QCPRange(4.0, 6.0));
     EXPECT_EQ(plot->yAxis->range(), QCPRange(-0.00015, 0.00015));
     ASSERT_EQ(plot->graphCount(), 3);
     for (int g = 0; g < 3; ++g)
         EXPECT_TRUE(plot->graph(g)->name().isEmpty());
-    EXPECT_EQ(plot->graph(2)->pen(), QPen(QColor(240, 240, 240, 240), 3));
-    EXPECT_TRUE(plot->legend->visible());
 
     // Start and Stop move the axis at once.
-    replaceText(from, QStringLiteral("1.5"));
+    replaceText(child<QDoubleSpinBox>(window.get(), "boxStart"), QStringLiteral("1.5"));
     EXPECT_EQ(plot->xAxis->range(), QCPRange(1.5, 5.0));
-    replaceText(to, QStringLiteral("-2"));
+    replaceText(child<QDoubleSpinBox>(window.get(), "boxStop"), QStringLiteral("-2"));
     EXPECT_EQ(plot->xAxis->range(), QCPRange(-2.0, 1.5));   // QCPRange orders its ends
 }
 

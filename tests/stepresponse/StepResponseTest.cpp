@@ -90,21 +90,12 @@ TEST_F(StepResponseTest, FormAxisSelectionAndConfiguredBias)
     config.setValue(QStringLiteral("PID_I0/Offset"), 120.0);  // above it
     open();
 
-    EXPECT_EQ(window->windowTitle(), QStringLiteral("Step Response"));
-    EXPECT_EQ(window->size(), QSize(871, 787));
     EXPECT_EQ(runButton()->text(), QStringLiteral("Run"));
     EXPECT_EQ(box("posXbiasDoubleSpinBox")->value(), 2.35);
     EXPECT_EQ(box("posYbiasDoubleSpinBox")->value(), 0.0);
     EXPECT_EQ(box("i0biasDoubleSpinBox")->value(), 99.99);
     for (const char *name : {"dclabel", "dulabel", "Klabel", "Tdeadlabel", "Tsetlabel", "invertedLabel"})
         EXPECT_TRUE(label(name)->text().isEmpty()) << name;
-    EXPECT_EQ(box("posXStepDoubleSpinBox")->maximum(), 10.0);
-    EXPECT_EQ(box("posXStepDoubleSpinBox")->singleStep(), 1.0);
-    EXPECT_EQ(box("posYStepDoubleSpinBox")->singleStep(), 0.1);
-    EXPECT_EQ(box("i0StepDoubleSpinBox")->maximum(), 99.99);
-    EXPECT_EQ(plot->graphCount(), 2);
-    EXPECT_EQ(plot->graph(1)->valueAxis(), plot->yAxis2);
-    EXPECT_TRUE(plot->yAxis2->visible());
 
     const char *steps[3] = {"posXStepDoubleSpinBox", "posYStepDoubleSpinBox", "i0StepDoubleSpinBox"};
     const char *radios[3] = {"stepInXbutton", "stepInYbutton", "stepInI0button"};
