@@ -1,16 +1,11 @@
 // The login dialog: its form, what reaches the controller's getLock, the level it
 // stores whatever the name, the warnings, showing and announcing the level, and the
 // hand-over to the main window.
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -21,8 +16,10 @@
 #include "AcquisitionSettings.h"
 #include "DialogAnswerer.h"
 #include "DialogLogin.h"
-#include "Logger.h"
+#include "LogCapture.h"
 #include "NivraSim.h"
+#include "ProgramEnvironment.h"
+#include "WidgetLookup.h"
 
 // getLock as the dialog sees it: the simulator's, unless a test forces the answer;
 // the buffers of the last call are kept.
@@ -49,43 +46,6 @@ extern "C" int getLock(char user[32], char password[32])
 
 namespace {
 
-// Collects Info messages; waits for a Fatal marker so that everything logged before
-// has come through the logger's thread.
-class InfoLog : public Logging::Destination
-{
-public:
-    void write(const Logging::LogMessage &m) override
-    {
-        QMutexLocker lock(&mutex);
-        texts.append(m.message());
-    }
-    bool isValid() override { return true; }
-    QString type() const override { return QStringLiteral("login-test"); }
-
-    QStringList settled()
-    {
-        LOG_FATAL() << "settled";
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < 10000) {
-            {
-                QMutexLocker lock(&mutex);
-                if (texts.contains(QStringLiteral("settled "))) {
-                    QStringList result = texts;
-                    result.removeAll(QStringLiteral("settled "));
-                    texts.clear();
-                    return result;
-                }
-            }
-            QThread::msleep(1);
-        }
-        return {};
-    }
-
-    QMutex mutex;
-    QStringList texts;
-};
-
 // A stand-in for the main window: offers the member the dialog calls by name.
 class FakeMainWindow : public QWidget
 {
@@ -95,27 +55,31 @@ public:
     int connectCalls = 0;
 };
 
-class Login : public ::testing::Test
+class Login : public ProgramEnvironment
 {
 protected:
     void SetUp() override
     {
-        nivraSimReset(1);
+        ProgramEnvironment::SetUp();
         lockHook = LockHook{};
-        userLevel = 0;
         dialog = std::make_unique<DialogLogin>(&window);
         dialog->show();
         spy = std::make_unique<QSignalSpy>(dialog.get(), &DialogLogin::userLevelChanged);
     }
-    void TearDown() override { userLevel = 0; }
+    void TearDown() override
+    {
+        spy.reset();
+        dialog.reset();
+        ProgramEnvironment::TearDown();
+    }
 
     void logIn(const QString &user, const QString &password)
     {
-        dialog->findChild<QLineEdit *>("usernameLineEdit")->setText(user);
-        dialog->findChild<QLineEdit *>("passwordLineEdit")->setText(password);
-        dialog->findChild<QPushButton *>("logIn")->click();   // acts on released
+        child<QLineEdit>(dialog.get(), "usernameLineEdit")->setText(user);
+        child<QLineEdit>(dialog.get(), "passwordLineEdit")->setText(password);
+        child<QPushButton>(dialog.get(), "logIn")->click();   // acts on released
     }
-    QString shownLevel() const { return dialog->findChild<QLabel *>("currentLevel")->text(); }
+    QString shownLevel() const { return child<QLabel>(dialog.get(), "currentLevel")->text(); }
 
     FakeMainWindow window;
     std::unique_ptr<DialogLogin> dialog;
@@ -129,12 +93,12 @@ TEST_F(Login, FormHasItsFieldsAndTexts)
 {
     EXPECT_EQ(dialog->objectName(), "DialogLogin");
     EXPECT_EQ(dialog->windowTitle(), "Log in");
-    EXPECT_EQ(dialog->findChild<QLabel *>("usernameLabel")->text(), "Username: ");
-    EXPECT_EQ(dialog->findChild<QLabel *>("passwordLabel")->text(), "Password: ");
-    EXPECT_EQ(dialog->findChild<QLabel *>("label")->text(), "Current level: ");
+    EXPECT_EQ(child<QLabel>(dialog.get(), "usernameLabel")->text(), "Username: ");
+    EXPECT_EQ(child<QLabel>(dialog.get(), "passwordLabel")->text(), "Password: ");
+    EXPECT_EQ(child<QLabel>(dialog.get(), "label")->text(), "Current level: ");
     EXPECT_EQ(shownLevel(), "");
-    EXPECT_EQ(dialog->findChild<QLineEdit *>("passwordLineEdit")->echoMode(), QLineEdit::Password);
-    EXPECT_EQ(dialog->findChild<QPushButton *>("logIn")->text(), "Log in");
+    EXPECT_EQ(child<QLineEdit>(dialog.get(), "passwordLineEdit")->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(child<QPushButton>(dialog.get(), "logIn")->text(), "Log in");
     auto *form = dialog->findChild<QFormLayout *>("formLayout");
     ASSERT_NE(form, nullptr);
     EXPECT_EQ(form->rowCount(), 4);
@@ -144,9 +108,7 @@ TEST_F(Login, FormHasItsFieldsAndTexts)
 
 TEST_F(Login, RightPasswordsGrantTheirLevel)
 {
-    auto log = std::make_unique<InfoLog>();
-    InfoLog *info = log.get();
-    Logging::Logger::instance().addDestination(std::move(log));
+    LogCapture log;
 
     logIn("admin", "admin");
     EXPECT_EQ(userLevel, 2);
@@ -171,9 +133,8 @@ TEST_F(Login, RightPasswordsGrantTheirLevel)
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(answerer.count(), 0);
 
-    EXPECT_EQ(info->settled(), (QStringList{"login level changed:  2 ", "login level changed:  1 ",
-                                            "login level changed:  0 "}));
-    Logging::Logger::instance().removeDestination(QStringLiteral("login-test"));
+    EXPECT_EQ(log.texts(), (QStringList{"login level changed:  2 ", "login level changed:  1 ",
+                                        "login level changed:  0 "}));
 }
 
 TEST_F(Login, RefusalsWarnAndKeepTheDialogOpen)
@@ -188,7 +149,7 @@ TEST_F(Login, RefusalsWarnAndKeepTheDialogOpen)
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_EQ(spy->count(), 0);
     // The texts stay for another try.
-    EXPECT_EQ(dialog->findChild<QLineEdit *>("passwordLineEdit")->text(), "wrong");
+    EXPECT_EQ(child<QLineEdit>(dialog.get(), "passwordLineEdit")->text(), "wrong");
 
     logIn("user", "admin");
     ASSERT_EQ(answerer.count(), 2);
@@ -258,11 +219,11 @@ TEST_F(Login, ShowLevelNamesTheLevelAndAnnouncesIt)
     EXPECT_EQ(spy->last().at(0).toInt(), 7);
     EXPECT_EQ(spy->count(), 4);
 
-    dialog->findChild<QLineEdit *>("usernameLineEdit")->setText("a");
-    dialog->findChild<QLineEdit *>("passwordLineEdit")->setText("b");
+    child<QLineEdit>(dialog.get(), "usernameLineEdit")->setText("a");
+    child<QLineEdit>(dialog.get(), "passwordLineEdit")->setText("b");
     dialog->clearFields();
-    EXPECT_TRUE(dialog->findChild<QLineEdit *>("usernameLineEdit")->text().isEmpty());
-    EXPECT_TRUE(dialog->findChild<QLineEdit *>("passwordLineEdit")->text().isEmpty());
+    EXPECT_TRUE(child<QLineEdit>(dialog.get(), "usernameLineEdit")->text().isEmpty());
+    EXPECT_TRUE(child<QLineEdit>(dialog.get(), "passwordLineEdit")->text().isEmpty());
 }
 
 TEST_F(Login, AsksTheMainWindowToConnect)

@@ -3,7 +3,9 @@
 #include <cmath>
 #include <vector>
 
+#include "AcquisitionSettings.h"
 #include "AcquisitionTestSupport.h"
+#include "SavedSettings.h"
 #include "Spectrum.h"
 
 namespace {
@@ -20,7 +22,12 @@ double lastValue(const QCPGraphDataContainer &c)
     return (c.constEnd() - 1)->value;
 }
 
-class Spectrum : public AcquisitionGlobals {};
+// The tests change the rate and the calibration; they are put back afterwards.
+class Spectrum : public ::testing::Test
+{
+protected:
+    SavedSettings saved;
+};
 
 } // namespace
 

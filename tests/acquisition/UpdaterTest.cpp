@@ -1,11 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QMutex>
 #include <QSignalSpy>
 #include <QStringList>
-#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -15,11 +12,14 @@
 #include <memory>
 #include <vector>
 
+#include "AcquisitionSettings.h"
 #include "AcquisitionTestSupport.h"
 #include "DialogAnswerer.h"
+#include "LogCapture.h"
 #include "Logger.h"
 #include "NivraLibrary.h"
 #include "NivraSim.h"
+#include "ProgramEnvironment.h"
 #include "Updater.h"
 
 namespace {
@@ -39,42 +39,6 @@ bool samePoints(const Points &a, const Points &b)
     });
 }
 
-// Collects the texts of the messages the logger's writer thread delivers.
-class TextLog : public Logging::Destination
-{
-public:
-    void write(const Logging::LogMessage &m) override
-    {
-        QMutexLocker lock(&mutex);
-        texts.append(m.message());
-    }
-    bool isValid() override { return true; }
-    QString type() const override { return QStringLiteral("acquisition-test"); }
-
-    // Everything logged before this call, once the writer has delivered it.
-    QStringList settled()
-    {
-        LOG_FATAL() << "settled";
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < 10000) {
-            {
-                QMutexLocker lock(&mutex);
-                if (texts.contains(QStringLiteral("settled "))) {
-                    texts.removeAll(QStringLiteral("settled "));
-                    return texts;
-                }
-            }
-            QThread::msleep(1);
-        }
-        return {};
-    }
-
-private:
-    QMutex mutex;
-    QStringList texts;
-};
-
 // Runs the event loop until something quits it; 99 when nothing did within 10 s.
 int runUntilQuit()
 {
@@ -85,14 +49,14 @@ int runUntilQuit()
     return QCoreApplication::exec();
 }
 
-class UpdaterCycle : public AcquisitionGlobals
+class UpdaterCycle : public ProgramEnvironment
 {
 protected:
+    UpdaterCycle() : ProgramEnvironment(4711) {}
+
     void SetUp() override
     {
-        AcquisitionGlobals::SetUp();
-        nivraSimReset(4711);
-        nivraSimUseManualClock(1);
+        ProgramEnvironment::SetUp();
         // The function generator gives each DAC word a waveform of its own.
         float amplitude[4] = {0.5f, 1.0f, 1.5f, 2.0f};
         float offset[4] = {0.25f, -0.25f, 0.75f, -0.75f};
@@ -107,16 +71,14 @@ protected:
         for (int a = 0; a < 4; ++a)
             for (int b = 0; b < 2; ++b)
                 calibration[a][b] = a < 2 ? 2.0 + 3 * a + b : 1500.0 + 1000 * a + 2000 * b;
-        updater = std::make_unique<Updater>();
         for (int kind = 0; kind < GraphDataKindCount; ++kind)
             for (int index = 0; index < graphIndexCount(kind); ++index)
-                updater->setGraphData(kind, index, graphs[kind][index] = Container::create());
+                engine->setGraphData(kind, index, graphs[kind][index] = Container::create());
     }
     void TearDown() override
     {
-        updater.reset();
+        ProgramEnvironment::TearDown();
         nivraSimReset(1);
-        AcquisitionGlobals::TearDown();
     }
 
     // The records the last cycle fetched: the stream stands still with the clock.
@@ -167,7 +129,6 @@ protected:
         return empty;
     }
 
-    std::unique_ptr<Updater> updater;
     Container graphs[GraphDataKindCount][4];
 };
 
@@ -175,9 +136,9 @@ protected:
 
 TEST_F(UpdaterCycle, FillsEveryKindFromTheFetchedRecords)
 {
-    QSignalSpy replots(updater.get(), &Updater::replotGraphs);
+    QSignalSpy replots(engine.get(), &Updater::replotGraphs);
 
-    updater->updateGraphs();
+    engine->updateGraphs();
     EXPECT_EQ(replots.count(), 1);
     const int n = 14336;
     const auto records = fetched(n);
@@ -199,7 +160,7 @@ TEST_F(UpdaterCycle, FillsEveryKindFromTheFetchedRecords)
     // The next cycle refills the same storage with the new records.
     const QCPGraphData *storage = &*graphs[GraphPositionX][0]->constBegin();
     nivraSimAdvance(1.0);
-    updater->updateGraphs();
+    engine->updateGraphs();
     const auto next = fetched(n);
     EXPECT_EQ(&*graphs[GraphPositionX][0]->constBegin(), storage);
     expectTimeSeries(GraphPositionX, 0, next, 0, BPM_SCALE_X[0]);
@@ -208,7 +169,7 @@ TEST_F(UpdaterCycle, FillsEveryKindFromTheFetchedRecords)
     // Smaller buffers: the scatter holds the newest 1000 records, or all of them.
     for (int m : {1024, 500}) {
         DISP_BUF_SIZE = m * 256;
-        updater->updateGraphs();
+        engine->updateGraphs();
         const auto some = fetched(m);
         expectScatter(0, some, std::max(0, m - 1000));
         expectTimeSeries(GraphPositionY, 1, some, 5, BPM_SCALE_Y[1]);
@@ -219,59 +180,59 @@ TEST_F(UpdaterCycle, FillsEveryKindFromTheFetchedRecords)
 // included, and keeps its last meter snapshot; the DAC graphs fill regardless.
 TEST_F(UpdaterCycle, BpmGraphsFollowTheMeterNodes)
 {
-    updater->updateGraphs();
+    engine->updateGraphs();
     ASSERT_FALSE(bpmGraphsEmpty(0) || bpmGraphsEmpty(1));
-    const MeterStatus before = updater->meterStatus[1];
+    const MeterStatus before = engine->meterStatus[1];
 
     nivraSimSetMeterPresent(1, 0);
     nivraSimAdvance(1.0);
-    updater->updateGraphs();
+    engine->updateGraphs();
     EXPECT_FALSE(bpmGraphsEmpty(0));
     EXPECT_TRUE(bpmGraphsEmpty(1));
-    EXPECT_EQ(std::memcmp(&before, &updater->meterStatus[1], sizeof before), 0);
+    EXPECT_EQ(std::memcmp(&before, &engine->meterStatus[1], sizeof before), 0);
 
     nivraSimSetMeterPresent(0, 0);
     nivraSimSetMeterPresent(1, 1);
     nivraSimFailNodeOpen("/dev/nivra_oscalon1", 1);
     nivraSimAdvance(1.0);
-    updater->updateGraphs();
+    engine->updateGraphs();
     EXPECT_TRUE(bpmGraphsEmpty(0) && bpmGraphsEmpty(1));
     const auto records = fetched(14336);
     for (int c = 0; c < 4; ++c)
         expectTimeSeries(GraphDacOutput, c, records, 8 + c, 1.0);
 
     nivraSimFailNodeOpen("/dev/nivra_oscalon1", 0);
-    updater->updateGraphs();
+    engine->updateGraphs();
     EXPECT_TRUE(bpmGraphsEmpty(0));
     EXPECT_FALSE(bpmGraphsEmpty(1));
 }
 
 TEST_F(UpdaterCycle, PausedCycleOnlyProbesTheMeters)
 {
-    updater->updateGraphs();
+    engine->updateGraphs();
     Points before[GraphDataKindCount][4];
     for (int kind = 0; kind < GraphDataKindCount; ++kind)
         for (int index = 0; index < graphIndexCount(kind); ++index)
             before[kind][index] = pointsOf(graphs[kind][index]);
 
-    updater->paused = true;
-    QSignalSpy replots(updater.get(), &Updater::replotGraphs);
+    engine->paused = true;
+    QSignalSpy replots(engine.get(), &Updater::replotGraphs);
     const int fetches = nivraSimCallCount("getBuffer");
-    std::memset(static_cast<void *>(updater->meterStatus), 0, sizeof updater->meterStatus);
+    std::memset(static_cast<void *>(engine->meterStatus), 0, sizeof engine->meterStatus);
     nivraSimAdvance(5.0);
-    updater->updateGraphs();
+    engine->updateGraphs();
 
     EXPECT_EQ(replots.count(), 0);
     EXPECT_EQ(nivraSimCallCount("getBuffer"), fetches);
     const MeterStatus zero = {};
     for (int k = 0; k < 2; ++k)
-        EXPECT_NE(std::memcmp(&zero, &updater->meterStatus[k], sizeof zero), 0) << "meter " << k;
+        EXPECT_NE(std::memcmp(&zero, &engine->meterStatus[k], sizeof zero), 0) << "meter " << k;
     for (int kind = 0; kind < GraphDataKindCount; ++kind)
         for (int index = 0; index < graphIndexCount(kind); ++index)
             EXPECT_TRUE(samePoints(pointsOf(graphs[kind][index]), before[kind][index])) << kind;
 
-    updater->paused = false;
-    updater->updateGraphs();
+    engine->paused = false;
+    engine->updateGraphs();
     EXPECT_EQ(replots.count(), 1);
     EXPECT_FALSE(samePoints(pointsOf(graphs[GraphPositionX][0]), before[GraphPositionX][0]));
 }
@@ -283,15 +244,15 @@ TEST_F(UpdaterCycle, SetGraphDataIgnoresBadKindsAndIndices)
     std::vector<Container> strays;
     for (const auto &slot : bad) {
         strays.push_back(Container::create());
-        updater->setGraphData(slot[0], slot[1], strays.back());
+        engine->setGraphData(slot[0], slot[1], strays.back());
     }
     // The scatter has one container per BPM: its index is not looked at.
     auto scatter = Container::create();
-    updater->setGraphData(GraphXYBpm2, 3, scatter);
+    engine->setGraphData(GraphXYBpm2, 3, scatter);
     // An empty pointer is skipped by the cycle, not followed.
-    updater->setGraphData(GraphAngleY, 1, Container());
+    engine->setGraphData(GraphAngleY, 1, Container());
 
-    updater->updateGraphs();
+    engine->updateGraphs();
     for (size_t i = 0; i < strays.size(); ++i)
         EXPECT_TRUE(strays[i]->isEmpty()) << bad[i][0] << ", " << bad[i][1];
     EXPECT_EQ(scatter->size(), 1000);
@@ -302,26 +263,26 @@ TEST_F(UpdaterCycle, SetGraphDataIgnoresBadKindsAndIndices)
 
 TEST_F(UpdaterCycle, SpectraFollowTheSettings)
 {
-    updater->setFFTlength(64);
-    updater->updateGraphs();
+    engine->setFFTlength(64);
+    engine->updateGraphs();
     EXPECT_EQ(graphs[GraphSpectrum][0]->size(), 33);
     EXPECT_DOUBLE_EQ((graphs[GraphSpectrum][0]->constEnd() - 1)->key, 1000.0);   // f / 2
 
-    updater->ChangeFFTgraph(2);
-    updater->updateGraphs();
+    engine->ChangeFFTgraph(2);
+    engine->updateGraphs();
     EXPECT_EQ(graphs[GraphSpectrum][1]->size(), 32);
     EXPECT_DOUBLE_EQ(graphs[GraphSpectrum][1]->constBegin()->key, 2000.0 / 64);
 
-    updater->ChangeFFTgraph(0);
-    updater->ChangeFFTremoveDC(true);
-    updater->setFFTselector(24);   // encoder counts, far from zero on average
-    updater->updateGraphs();
+    engine->ChangeFFTgraph(0);
+    engine->ChangeFFTremoveDC(true);
+    engine->setFFTselector(24);   // encoder counts, far from zero on average
+    engine->updateGraphs();
     EXPECT_NEAR(graphs[GraphSpectrum][1]->constBegin()->value, 0.0, 1e-6);
 
     // Fewer records than the FFT length: all of them are transformed.
-    updater->setFFTlength(8192);
+    engine->setFFTlength(8192);
     DISP_BUF_SIZE = 1024 * 256;
-    updater->updateGraphs();
+    engine->updateGraphs();
     EXPECT_EQ(graphs[GraphSpectrum][0]->size(), 513);
     EXPECT_DOUBLE_EQ(graphs[GraphSpectrum][0]->at(1)->key, 2000.0 / 1024);
 }
@@ -331,16 +292,12 @@ TEST_F(UpdaterCycle, SpectraFollowTheSettings)
 // Debug line of each fetch comes first.
 TEST_F(UpdaterCycle, ShortFetchIsFatal)
 {
-    auto &logger = Logging::Logger::instance();
-    const Logging::Level level = logger.level();
-    logger.setLevel(Logging::DebugLevel);
-    auto destination = std::make_unique<TextLog>();
-    TextLog *log = destination.get();
-    logger.addDestination(std::move(destination));
+    Logging::Logger::instance().setLevel(Logging::DebugLevel);
+    LogCapture log;
 
-    updater->updateGraphs();
+    engine->updateGraphs();
     const Points before = pointsOf(graphs[GraphDacOutput][2]);
-    QSignalSpy replots(updater.get(), &Updater::replotGraphs);
+    QSignalSpy replots(engine.get(), &Updater::replotGraphs);
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round);
         nivraSimClearFaults();
@@ -350,9 +307,9 @@ TEST_F(UpdaterCycle, ShortFetchIsFatal)
             nivraSimFailCall("getBuffer", -5);
         QTimer acquisition;
         acquisition.start(1000);
-        updater->setTimer(&acquisition);
+        engine->setTimer(&acquisition);
         DialogAnswerer answerer;
-        QTimer::singleShot(0, updater.get(), &Updater::updateGraphs);
+        QTimer::singleShot(0, engine.get(), &Updater::updateGraphs);
 
         EXPECT_EQ(runUntilQuit(), 0);
         EXPECT_FALSE(acquisition.isActive());
@@ -362,16 +319,14 @@ TEST_F(UpdaterCycle, ShortFetchIsFatal)
         EXPECT_EQ(answerer.last().text,
                   "System file /dev/nivra_dma_displ could not be opened.\n\n"
                   "Please check if NIVRA driver is loaded.\nApplication will now quit.\n");
-        updater->setTimer(nullptr);
+        engine->setTimer(nullptr);
     }
     EXPECT_EQ(replots.count(), 0);
     EXPECT_TRUE(samePoints(pointsOf(graphs[GraphDacOutput][2]), before));
 
-    EXPECT_EQ(log->settled(),
+    EXPECT_EQ(log.texts(),
               (QStringList{"updateGraphs read 14336 samples ", "updateGraphs read 100 samples ",
                            "updateGraphs read -5 samples "}));
-    logger.removeDestination(QStringLiteral("acquisition-test"));
-    logger.setLevel(level);
 }
 
 // With the message left open for a while, the timer that keeps firing in its event
@@ -382,8 +337,8 @@ TEST_F(UpdaterCycle, OpenFatalMessageDoesNotStack)
     for (bool handedOver : {true, false}) {
         SCOPED_TRACE(handedOver);
         QTimer acquisition;
-        QObject::connect(&acquisition, &QTimer::timeout, updater.get(), &Updater::updateGraphs);
-        updater->setTimer(handedOver ? &acquisition : nullptr);
+        QObject::connect(&acquisition, &QTimer::timeout, engine.get(), &Updater::updateGraphs);
+        engine->setTimer(handedOver ? &acquisition : nullptr);
         std::unique_ptr<DialogAnswerer> answerer;
         QTimer::singleShot(100, [&] { answerer = std::make_unique<DialogAnswerer>(); });
         acquisition.start(5);
@@ -392,7 +347,7 @@ TEST_F(UpdaterCycle, OpenFatalMessageDoesNotStack)
         ASSERT_TRUE(answerer);
         EXPECT_EQ(answerer->count(), 1);
         EXPECT_EQ(acquisition.isActive(), !handedOver);
-        updater->setTimer(nullptr);
+        engine->setTimer(nullptr);
     }
 }
 

@@ -1,56 +1,25 @@
 // Start-up against the simulator and a temporary configuration file: the per-BPM
 // calibration that reaches the process-wide arrays and the defaults that reach the
 // controller, whatever it held before.
-#include <QFile>
-#include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
 
 #include "AcquisitionSettings.h"
-#include "ConfigIni.h"
-#include "MailboxComm.h"
 #include "NivraLibrary.h"
 #include "NivraSim.h"
+#include "ProgramEnvironment.h"
 #include "StartUp.h"
 
 namespace {
 
-class StartUpTest : public ::testing::Test
+class StartUpTest : public ProgramEnvironment
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(dir.isValid());
-        ConfigIni::setFilePathForTesting(dir.filePath(QStringLiteral("config.ini")));
-        nivraSimReset(3);
-        configIni = &store;
-        mailboxComm = &link;
-    }
-    void TearDown() override
-    {
-        configIni = nullptr;
-        mailboxComm = nullptr;
-        ConfigIni::setFilePathForTesting(QString());
-        nivraSimClearFaults();
-        SAMP_FREQ = 1000;
-        bpmSelX = 0;
-        bpmSelY = 0;
-        bpmSelI0 = 0;
-    }
+    StartUpTest() : ProgramEnvironment(3) {}
 
-    void writeConfig(const QByteArray &text)
-    {
-        QFile file(dir.filePath(QStringLiteral("config.ini")));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text);
-    }
-
-    QTemporaryDir dir;
-    ConfigIni store;
-    MailboxComm link;
+    void writeConfig(const QByteArray &text) { ASSERT_TRUE(config.writeText(text)); }
 };
 
 struct RocFlags {

@@ -1,9 +1,6 @@
 // The configuration store against a temporary file: defaults of a fresh system,
 // the file layout of every key family, round trips, index selection and what a
 // hand-edited file reads as.
-#include <QFile>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <gtest/gtest.h>
@@ -11,45 +8,17 @@
 #include <cmath>
 
 #include "ConfigIni.h"
+#include "TemporaryConfig.h"
 
 namespace {
 
 class ConfigIniTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(dir.isValid());
-        path = dir.filePath(QStringLiteral("config.ini"));
-        ConfigIni::setFilePathForTesting(path);
-    }
-    void TearDown() override { ConfigIni::setFilePathForTesting(QString()); }
+    void SetUp() override { ASSERT_TRUE(config.isValid()); }
 
-    // What the file holds under a full key path, read independently of the store.
-    QVariant raw(const QString &key) const
-    {
-        QSettings settings(path, QSettings::IniFormat);
-        return settings.value(key);
-    }
-    QStringList rawKeys() const
-    {
-        QSettings settings(path, QSettings::IniFormat);
-        return settings.allKeys();
-    }
-    void writeFile(const QByteArray &text) const
-    {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(text);
-    }
-    QByteArray fileText() const
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
-    QTemporaryDir dir;
-    QString path;
+    // The file, read and written independently of the store.
+    TemporaryConfig config;
     ConfigIni store;
 };
 
@@ -132,7 +101,7 @@ TEST_F(ConfigIniTest, FreshSystemReadsDefaultsAndCreatesNoFile)
             EXPECT_EQ(v, 0.0);
     EXPECT_FALSE(store.hasConfigIIR());
 
-    EXPECT_FALSE(QFile::exists(path));   // reading never writes
+    EXPECT_FALSE(config.exists());   // reading never writes
 }
 
 TEST_F(ConfigIniTest, BpmFamiliesUseTheirKeysAndIndexSelectsTheGroup)
@@ -153,25 +122,25 @@ TEST_F(ConfigIniTest, BpmFamiliesUseTheirKeysAndIndexSelectsTheGroup)
     store.writeConfigEncX(8, 0);
     store.writeConfigEncY(9, 0);
 
-    EXPECT_EQ(raw("BPM1/Orient").toInt(), 3);
-    EXPECT_EQ(raw("BPM1/Scale_X").toDouble(), 1.5);
-    EXPECT_EQ(raw("BPM1/Scale_Y").toDouble(), 2.5);
-    EXPECT_EQ(raw("BPM1/Offset_X").toDouble(), -3.25);
-    EXPECT_EQ(raw("BPM1/Offset_Y").toDouble(), 4.125);
-    EXPECT_EQ(raw("BPM1/Top").toInt(), 1);
-    EXPECT_EQ(raw("BPM1/Right").toInt(), 2);
-    EXPECT_EQ(raw("BPM1/Bottom").toInt(), 3);
-    EXPECT_EQ(raw("BPM1/Left").toInt(), 4);
-    EXPECT_EQ(raw("BPM1/Conv_X").toDouble(), 0.001);
-    EXPECT_EQ(raw("BPM1/Conv_Y").toDouble(), 0.002);
-    EXPECT_EQ(raw("BPM1/Distance_X").toDouble(), 1234567.0);
-    EXPECT_EQ(raw("BPM1/Distance_Y").toDouble(), 7654321.0);
-    EXPECT_EQ(raw("BPM1/EncType").toInt(), 5);
-    EXPECT_EQ(raw("BPM1/EncIncrement").toInt(), 6);
-    EXPECT_EQ(raw("BPM1/EncMath").toInt(), 7);
-    EXPECT_EQ(raw("BPM1/Enc_X").toInt(), 8);
-    EXPECT_EQ(raw("BPM1/Enc_Y").toInt(), 9);
-    for (const QString &key : rawKeys())
+    EXPECT_EQ(config.value("BPM1/Orient").toInt(), 3);
+    EXPECT_EQ(config.value("BPM1/Scale_X").toDouble(), 1.5);
+    EXPECT_EQ(config.value("BPM1/Scale_Y").toDouble(), 2.5);
+    EXPECT_EQ(config.value("BPM1/Offset_X").toDouble(), -3.25);
+    EXPECT_EQ(config.value("BPM1/Offset_Y").toDouble(), 4.125);
+    EXPECT_EQ(config.value("BPM1/Top").toInt(), 1);
+    EXPECT_EQ(config.value("BPM1/Right").toInt(), 2);
+    EXPECT_EQ(config.value("BPM1/Bottom").toInt(), 3);
+    EXPECT_EQ(config.value("BPM1/Left").toInt(), 4);
+    EXPECT_EQ(config.value("BPM1/Conv_X").toDouble(), 0.001);
+    EXPECT_EQ(config.value("BPM1/Conv_Y").toDouble(), 0.002);
+    EXPECT_EQ(config.value("BPM1/Distance_X").toDouble(), 1234567.0);
+    EXPECT_EQ(config.value("BPM1/Distance_Y").toDouble(), 7654321.0);
+    EXPECT_EQ(config.value("BPM1/EncType").toInt(), 5);
+    EXPECT_EQ(config.value("BPM1/EncIncrement").toInt(), 6);
+    EXPECT_EQ(config.value("BPM1/EncMath").toInt(), 7);
+    EXPECT_EQ(config.value("BPM1/Enc_X").toInt(), 8);
+    EXPECT_EQ(config.value("BPM1/Enc_Y").toInt(), 9);
+    for (const QString &key : config.keys())
         EXPECT_TRUE(key.startsWith(QLatin1String("BPM1/"))) << key.toStdString();
 
     EXPECT_EQ(store.readConfigOrient(0), 3);
@@ -199,9 +168,9 @@ TEST_F(ConfigIniTest, BpmFamiliesUseTheirKeysAndIndexSelectsTheGroup)
     store.writeConfigScaleX(5, 9.75);
     store.writeConfigEncType(2, -1);
     store.writeConfigCrossBar(4, 3, 2, 1, 7);
-    EXPECT_EQ(raw("BPM2/Scale_X").toDouble(), 9.75);
-    EXPECT_EQ(raw("BPM2/EncType").toInt(), 2);
-    EXPECT_EQ(raw("BPM2/Top").toInt(), 4);
+    EXPECT_EQ(config.value("BPM2/Scale_X").toDouble(), 9.75);
+    EXPECT_EQ(config.value("BPM2/EncType").toInt(), 2);
+    EXPECT_EQ(config.value("BPM2/Top").toInt(), 4);
     EXPECT_EQ(store.readConfigScaleX(1), 9.75);
     EXPECT_EQ(store.readConfigScaleX(-3), 9.75);
     EXPECT_EQ(store.readConfigEncType(1), 2);
@@ -212,8 +181,8 @@ TEST_F(ConfigIniTest, BeamlineAndPidFamiliesRoundTrip)
 {
     store.writeConfigBeamThreshold(0, 2e-8);
     store.writeConfigBeamThreshold(3, 5e-7);
-    EXPECT_EQ(raw("Beamline/BeamThreshold").toDouble(), 2e-8);
-    EXPECT_EQ(raw("Beamline/BeamThreshold2").toDouble(), 5e-7);
+    EXPECT_EQ(config.value("Beamline/BeamThreshold").toDouble(), 2e-8);
+    EXPECT_EQ(config.value("Beamline/BeamThreshold2").toDouble(), 5e-7);
     double th = 0;
     store.readConfigBeamThreshold(&th, 0);
     EXPECT_EQ(th, 2e-8);
@@ -222,12 +191,12 @@ TEST_F(ConfigIniTest, BeamlineAndPidFamiliesRoundTrip)
 
     store.writeConfigDACpos(3, 2, 1);
     store.writeConfigBPMpos(1, 0, 1);
-    EXPECT_EQ(raw("Beamline/DAC_posX").toInt(), 3);
-    EXPECT_EQ(raw("Beamline/DAC_posY").toInt(), 2);
-    EXPECT_EQ(raw("Beamline/DAC_I0").toInt(), 1);
-    EXPECT_EQ(raw("Beamline/BPM_posX").toInt(), 1);
-    EXPECT_EQ(raw("Beamline/BPM_posY").toInt(), 0);
-    EXPECT_EQ(raw("Beamline/BPM_I0").toInt(), 1);
+    EXPECT_EQ(config.value("Beamline/DAC_posX").toInt(), 3);
+    EXPECT_EQ(config.value("Beamline/DAC_posY").toInt(), 2);
+    EXPECT_EQ(config.value("Beamline/DAC_I0").toInt(), 1);
+    EXPECT_EQ(config.value("Beamline/BPM_posX").toInt(), 1);
+    EXPECT_EQ(config.value("Beamline/BPM_posY").toInt(), 0);
+    EXPECT_EQ(config.value("Beamline/BPM_I0").toInt(), 1);
     int x = 0, y = 0, i0 = 0;
     store.readConfigDACpos(&x, &y, &i0);
     EXPECT_EQ((std::vector<int>{x, y, i0}), (std::vector<int>{3, 2, 1}));
@@ -240,9 +209,10 @@ TEST_F(ConfigIniTest, BeamlineAndPidFamiliesRoundTrip)
     const char *keys[10] = {"Freq", "Kp", "Ki", "Kd", "emin", "Imax", "Omin", "Omax", "Ogain",
                             "Offset"};
     for (int i = 0; i < 10; ++i) {
-        EXPECT_EQ(raw(QStringLiteral("PID_X/") + keys[i]).toDouble(), i == 0 ? 100 : i) << keys[i];
-        EXPECT_EQ(raw(QStringLiteral("PID_Y/") + keys[i]).toDouble(), i == 0 ? 200 : 10 + i);
-        EXPECT_EQ(raw(QStringLiteral("PID_I0/") + keys[i]).toDouble(), i == 0 ? 300 : 20 + i);
+        const QString key = QString::fromLatin1(keys[i]);
+        EXPECT_EQ(config.value("PID_X/" + key).toDouble(), i == 0 ? 100 : i) << keys[i];
+        EXPECT_EQ(config.value("PID_Y/" + key).toDouble(), i == 0 ? 200 : 10 + i);
+        EXPECT_EQ(config.value("PID_I0/" + key).toDouble(), i == 0 ? 300 : 20 + i);
     }
     double p[10] = {};
     store.readConfigPIDY(&p[0], &p[1], &p[2], &p[3], &p[4], &p[5], &p[6], &p[7], &p[8], &p[9]);
@@ -265,12 +235,12 @@ TEST_F(ConfigIniTest, BeamlineAndPidFamiliesRoundTrip)
 TEST_F(ConfigIniTest, RocRoiKeepsThePercentageAsAbsoluteLimits)
 {
     store.writeConfigROCandROI(0, 100, 50, 0.0, 1.0, 80);
-    EXPECT_EQ(raw("ROCandROI/RoiX").toDouble(), 100.0);
-    EXPECT_EQ(raw("ROCandROI/RoiY").toDouble(), 50.0);
-    EXPECT_EQ(raw("ROCandROI/RoiI0min").toDouble(), 0.0);
-    EXPECT_EQ(raw("ROCandROI/RoiI0max").toDouble(), 1.0);
-    EXPECT_EQ(raw("ROCandROI/RocX").toDouble(), 80.0);
-    EXPECT_EQ(raw("ROCandROI/RocY").toDouble(), 40.0);
+    EXPECT_EQ(config.value("ROCandROI/RoiX").toDouble(), 100.0);
+    EXPECT_EQ(config.value("ROCandROI/RoiY").toDouble(), 50.0);
+    EXPECT_EQ(config.value("ROCandROI/RoiI0min").toDouble(), 0.0);
+    EXPECT_EQ(config.value("ROCandROI/RoiI0max").toDouble(), 1.0);
+    EXPECT_EQ(config.value("ROCandROI/RocX").toDouble(), 80.0);
+    EXPECT_EQ(config.value("ROCandROI/RocY").toDouble(), 40.0);
 
     double roiX = 0, roiY = 0, lo = -1, hi = -1, percent = 0;
     store.readConfigROCandROI(&roiX, &roiY, &lo, &hi, &percent, 0);
@@ -282,12 +252,9 @@ TEST_F(ConfigIniTest, RocRoiKeepsThePercentageAsAbsoluteLimits)
 
     // Index 2 goes to the second group; the percentage comes from RocX only.
     store.writeConfigROCandROI(2, 30, 10, 0.5, 2.0, 50);
-    EXPECT_EQ(raw("ROCandROI2/RocX").toDouble(), 15.0);
-    EXPECT_EQ(raw("ROCandROI2/RocY").toDouble(), 5.0);
-    {
-        QSettings s(path, QSettings::IniFormat);
-        s.setValue("ROCandROI2/RocY", 999.0);
-    }
+    EXPECT_EQ(config.value("ROCandROI2/RocX").toDouble(), 15.0);
+    EXPECT_EQ(config.value("ROCandROI2/RocY").toDouble(), 5.0);
+    config.setValue("ROCandROI2/RocY", 999.0);
     store.readConfigROCandROI(&roiX, &roiY, &lo, &hi, &percent, 1);
     EXPECT_EQ(roiX, 30.0);
     EXPECT_EQ(lo, 0.5);
@@ -300,23 +267,23 @@ TEST_F(ConfigIniTest, RocRoiKeepsThePercentageAsAbsoluteLimits)
 
     store.writeConfigBeamOffTh(0, 0.25);
     store.writeConfigBeamOffTh(9, 0.75);
-    EXPECT_EQ(raw("ROCandROI/BeamOffTh").toDouble(), 0.25);
-    EXPECT_EQ(raw("ROCandROI2/BeamOffTh").toDouble(), 0.75);
+    EXPECT_EQ(config.value("ROCandROI/BeamOffTh").toDouble(), 0.25);
+    EXPECT_EQ(config.value("ROCandROI2/BeamOffTh").toDouble(), 0.75);
     double th = 0;
     store.readConfigBeamOffTh(&th, 1);
     EXPECT_EQ(th, 0.75);
 
     store.writeConfigROCenables(true, false, true, false, true, false);
-    const QByteArray text = fileText();
+    const QByteArray text = config.text();
     EXPECT_TRUE(text.contains("RocXenable=true")) << text.constData();
-    EXPECT_EQ(raw("ROCandROI/RocXenable").toString(), "true");
-    EXPECT_EQ(raw("ROCandROI/RocYenable").toString(), "false");
-    EXPECT_EQ(raw("ROCandROI/BeamOffEnable").toString(), "true");
-    EXPECT_EQ(raw("ROCandROI2/RocXenable").toString(), "false");
-    EXPECT_EQ(raw("ROCandROI2/RocYenable").toString(), "true");
-    EXPECT_EQ(raw("ROCandROI2/BeamOffEnable").toString(), "false");
+    EXPECT_EQ(config.value("ROCandROI/RocXenable").toString(), "true");
+    EXPECT_EQ(config.value("ROCandROI/RocYenable").toString(), "false");
+    EXPECT_EQ(config.value("ROCandROI/BeamOffEnable").toString(), "true");
+    EXPECT_EQ(config.value("ROCandROI2/RocXenable").toString(), "false");
+    EXPECT_EQ(config.value("ROCandROI2/RocYenable").toString(), "true");
+    EXPECT_EQ(config.value("ROCandROI2/BeamOffEnable").toString(), "false");
     // The ROI values written before are still there.
-    EXPECT_EQ(raw("ROCandROI2/RoiX").toDouble(), 30.0);
+    EXPECT_EQ(config.value("ROCandROI2/RoiX").toDouble(), 30.0);
 }
 
 TEST_F(ConfigIniTest, IirArraysHaveNoSizeKeysAndCanBeRemoved)
@@ -328,14 +295,14 @@ TEST_F(ConfigIniTest, IirArraysHaveNoSizeKeysAndCanBeRemoved)
     store.writeConfigOrient(1, 0);   // an unrelated group must survive the removal
     store.writeConfigIIR(in[0], in[1], in[2], in[3], in[4], in[5]);
 
-    const QStringList keys = rawKeys();
+    const QStringList keys = config.keys();
     const char *groups[3] = {"IIR_X", "IIR_Y", "IIR_I0"};
     for (int g = 0; g < 3; ++g) {
         for (int i = 0; i < 10; ++i) {
             const QString a = QStringLiteral("%1/a/%2/val").arg(groups[g]).arg(i + 1);
             const QString b = QStringLiteral("%1/b/%2/val").arg(groups[g]).arg(i + 1);
-            EXPECT_EQ(raw(a).toDouble(), in[2 * g][i]) << a.toStdString();
-            EXPECT_EQ(raw(b).toDouble(), in[2 * g + 1][i]) << b.toStdString();
+            EXPECT_EQ(config.value(a).toDouble(), in[2 * g][i]) << a.toStdString();
+            EXPECT_EQ(config.value(b).toDouble(), in[2 * g + 1][i]) << b.toStdString();
         }
     }
     for (const QString &key : keys)
@@ -351,13 +318,13 @@ TEST_F(ConfigIniTest, IirArraysHaveNoSizeKeysAndCanBeRemoved)
     EXPECT_TRUE(store.hasConfigIIR());
     store.removeConfigIIR();
     EXPECT_FALSE(store.hasConfigIIR());
-    EXPECT_EQ(rawKeys(), QStringList{QStringLiteral("BPM1/Orient")});
+    EXPECT_EQ(config.keys(), QStringList{QStringLiteral("BPM1/Orient")});
 }
 
 TEST_F(ConfigIniTest, IirReadsTenElementsWhateverTheFileHolds)
 {
-    writeFile("[IIR_X]\na\\size=2\na\\1\\val=1.5\na\\12\\val=9\nb\\3\\val=2.5\n"
-              "[iir_y]\na\\1\\val=4\n");
+    ASSERT_TRUE(config.writeText("[IIR_X]\na\\size=2\na\\1\\val=1.5\na\\12\\val=9\nb\\3\\val=2.5\n"
+                                 "[iir_y]\na\\1\\val=4\n"));
     double aX[10], bX[10], aY[10], bY[10], aI0[10], bI0[10];
     store.readConfigIIR(aX, bX, aY, bY, aI0, bI0);
     EXPECT_EQ(aX[0], 1.5);
@@ -367,15 +334,15 @@ TEST_F(ConfigIniTest, IirReadsTenElementsWhateverTheFileHolds)
     EXPECT_EQ(aY[0], 0.0);   // group names are case-sensitive
     EXPECT_TRUE(store.hasConfigIIR());
 
-    writeFile("[iir_x]\na\\1\\val=1\n");
+    ASSERT_TRUE(config.writeText("[iir_x]\na\\1\\val=1\n"));
     EXPECT_FALSE(store.hasConfigIIR());
 }
 
 TEST_F(ConfigIniTest, HandEditedFileReadsBadValuesAsZero)
 {
-    writeFile("[BPM1]\nScale_X=abc\nOrient=3.7\nDistance_X=12.5e3\n"
-              "[Beamline]\nDAC_posX=two\nBeamThreshold=none\n"
-              "[ROCandROI]\nRoiX=10\nRocX=x\n");
+    ASSERT_TRUE(config.writeText("[BPM1]\nScale_X=abc\nOrient=3.7\nDistance_X=12.5e3\n"
+                                 "[Beamline]\nDAC_posX=two\nBeamThreshold=none\n"
+                                 "[ROCandROI]\nRoiX=10\nRocX=x\n"));
     EXPECT_EQ(store.readConfigScaleX(0), 0.0);
     EXPECT_EQ(store.readConfigOrient(0), 0);   // not an integer
     EXPECT_EQ(store.readConfigDistanceX(0), 12500.0);
@@ -405,8 +372,8 @@ TEST_F(ConfigIniTest, EveryCallSeesTheFileAsItIsNow)
 {
     store.writeConfigScaleX(0, 2.0);
     // The save has reached the file when the call returns.
-    EXPECT_TRUE(fileText().contains("Scale_X=2"));
-    writeFile("[BPM1]\nScale_X=3.5\n");
+    EXPECT_TRUE(config.text().contains("Scale_X=2"));
+    ASSERT_TRUE(config.writeText("[BPM1]\nScale_X=3.5\n"));
     EXPECT_EQ(store.readConfigScaleX(0), 3.5);
     // A second store object sees the same file.
     ConfigIni other;
@@ -430,8 +397,8 @@ TEST_F(ConfigIniTest, NullOutsAreSkipped)
 TEST_F(ConfigIniTest, UnwritableFileIsLostSilently)
 {
     // A path below a plain file can never be created.
-    writeFile("not a directory");
-    ConfigIni::setFilePathForTesting(path + QStringLiteral("/config.ini"));
+    ASSERT_TRUE(config.writeText("not a directory"));
+    ConfigIni::setFilePathForTesting(config.path() + QStringLiteral("/config.ini"));
     store.writeConfigScaleX(0, 5.0);
     EXPECT_EQ(store.readConfigScaleX(0), 0.0);
 }

@@ -12,6 +12,7 @@
 #include "MailboxComm.h"
 #include "NivraLibrary.h"
 #include "NivraSim.h"
+#include "SimCallLog.h"
 #include "SimFixture.h"
 
 namespace {
@@ -51,9 +52,7 @@ TEST_F(MailboxCommOperations, SettersPassTheirArgumentsInTheLibraryOrder)
     EXPECT_EQ(link.setPIDparams(1, 1, 2, 3, 4, 5, 6, 7, 8), 0);
     EXPECT_EQ(link.setOutputMux(1), 0);
 
-    QStringList calls;
-    for (const QString &line : callLog())
-        calls.append(line.section(QStringLiteral(" -> "), 0, 0));
+    const QStringList calls = SimCallLog::calls();
     const QStringList expected = {
         "setCtrlReset()",
         "setPIDconf(5)",
@@ -115,7 +114,7 @@ TEST_F(MailboxCommOperations, GettersReadBackWhatTheControllerHolds)
     EXPECT_EQ(sx, 0.5);
     EXPECT_EQ(sy, -0.25);
     EXPECT_EQ(si0, 7.0);
-    const QStringList reads = callsTo("getSetpoint2");
+    const QStringList reads = SimCallLog::callsTo("getSetpoint2");
     ASSERT_EQ(reads.size(), 3);
     EXPECT_TRUE(reads[0].startsWith("getSetpoint2(0,"));
     EXPECT_TRUE(reads[1].startsWith("getSetpoint2(1,"));
@@ -275,7 +274,7 @@ TEST_F(MailboxCommOperations, SetpointChainsStopAtTheFirstFailure)
     // X fails: neither Y nor I0 is sent.
     nivraSimFailCall("setSetpoint2", -3);
     EXPECT_EQ(link.setSetpoint(1, 2, 3), -3);
-    EXPECT_EQ(callsTo("setSetpoint2"), QStringList{"setSetpoint2(0, 1)"});
+    EXPECT_EQ(SimCallLog::callsTo("setSetpoint2"), QStringList{"setSetpoint2(0, 1)"});
     EXPECT_EQ(log.texts(), QStringList{"setSetpoint(X) failed "});
     nivraSimClearFaults();
     nivraSimClearCallLog();
@@ -284,7 +283,7 @@ TEST_F(MailboxCommOperations, SetpointChainsStopAtTheFirstFailure)
     // Y fails: I0 is not sent.
     LibraryHooks::failSetpointAxis(1, -8);
     EXPECT_EQ(link.setSetpoint(1, 2, 3), -8);
-    EXPECT_EQ(callsTo("setSetpoint2"), QStringList{"setSetpoint2(0, 1)"});
+    EXPECT_EQ(SimCallLog::callsTo("setSetpoint2"), QStringList{"setSetpoint2(0, 1)"});
     EXPECT_EQ(LibraryHooks::interceptedSetpointCalls(), 1);
     EXPECT_EQ(log.texts(), QStringList{"setSetpoint(Y) failed "});
     EXPECT_EQ(link.setSetpointXY(4, 5), -8);
@@ -295,7 +294,8 @@ TEST_F(MailboxCommOperations, SetpointChainsStopAtTheFirstFailure)
     // I0 fails: its own text, after both axes were sent.
     LibraryHooks::failSetpointAxis(2, -9);
     EXPECT_EQ(link.setSetpoint(1, 2, 3), -9);
-    EXPECT_EQ(callsTo("setSetpoint2"), (QStringList{"setSetpoint2(0, 1)", "setSetpoint2(1, 2)"}));
+    EXPECT_EQ(SimCallLog::callsTo("setSetpoint2"),
+              (QStringList{"setSetpoint2(0, 1)", "setSetpoint2(1, 2)"}));
     EXPECT_EQ(log.texts(), QStringList{"setSetpoint(i0) failed "});
     LibraryHooks::reset();
     log.clear();
@@ -329,6 +329,6 @@ TEST_F(MailboxCommOperations, GetSetpointLeavesLaterOutsUntouched)
     nivraSimClearCallLog();
     LibraryHooks::failSetpointAxis(0, -7);
     EXPECT_EQ(link.getSetpoint(&x, &y, &i0), -7);
-    EXPECT_TRUE(callsTo("getSetpoint2").isEmpty());
+    EXPECT_TRUE(SimCallLog::callsTo("getSetpoint2").isEmpty());
     EXPECT_EQ(log.texts().last(), "getSetpoint(X) failed ");
 }

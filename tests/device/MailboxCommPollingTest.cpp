@@ -18,6 +18,7 @@
 #include "MailboxComm.h"
 #include "NivraLibrary.h"
 #include "NivraSim.h"
+#include "SimCallLog.h"
 #include "SimFixture.h"
 
 namespace {
@@ -79,7 +80,7 @@ TEST_F(StatusPolling, ScanCountsAcquisitionModulesAndEncoderBoxes)
     EXPECT_EQ(counts(spy), (QList<int>{2, 2}));
     EXPECT_EQ(pidBaseClock, 5000);
     // The loop sources were read again from the controller.
-    EXPECT_EQ(callsTo("getBPMselector").size(), 1);
+    EXPECT_EQ(SimCallLog::callsTo("getBPMselector").size(), 1);
     EXPECT_EQ(int(bpmSelX), 1);
     EXPECT_EQ(int(bpmSelY), 1);
     EXPECT_EQ(int(bpmSelI0), 0);
@@ -94,7 +95,7 @@ TEST_F(StatusPolling, ScanCountsAcquisitionModulesAndEncoderBoxes)
     EXPECT_EQ(table[3].deviceId, 0x1234);   // shown, though it counts as neither
     EXPECT_EQ(table[3].serialNumber, 1003u);
 
-    const QStringList calls = callsTo("getSFPinfo");
+    const QStringList calls = SimCallLog::callsTo("getSFPinfo");
     ASSERT_EQ(calls.size(), 4);
     for (int port = 0; port < 4; ++port)
         EXPECT_TRUE(calls[port].startsWith(QStringLiteral("getSFPinfo(%1,").arg(port)));
@@ -118,7 +119,7 @@ TEST_F(StatusPolling, EqualScansAreQuietAndChangesAreAnnounced)
     link.scanSFP();
     EXPECT_EQ(spy.count(), 0);
     EXPECT_TRUE(log.texts().isEmpty());
-    EXPECT_EQ(callsTo("getBPMselector").size(), 0);
+    EXPECT_EQ(SimCallLog::callsTo("getBPMselector").size(), 0);
 
     // A module swapped for another of the same class: still quiet, but shown.
     nivraSimSetSfpModule(0, 0x21A0, 5, 0, 77);
@@ -134,7 +135,7 @@ TEST_F(StatusPolling, EqualScansAreQuietAndChangesAreAnnounced)
     link.scanSFP();
     EXPECT_EQ(counts(spy), QList<int>{2});
     EXPECT_EQ(pidBaseClock, 5000);
-    EXPECT_EQ(callsTo("getBPMselector").size(), 0);
+    EXPECT_EQ(SimCallLog::callsTo("getBPMselector").size(), 0);
     EXPECT_EQ(log.texts(), QStringList{"Tovash change detected "});
     spy.clear();
     log.clear();
@@ -145,7 +146,7 @@ TEST_F(StatusPolling, EqualScansAreQuietAndChangesAreAnnounced)
     link.scanSFP();
     EXPECT_EQ(counts(spy), QList<int>{1});
     EXPECT_EQ(pidBaseClock, 100000);
-    EXPECT_EQ(callsTo("getBPMselector").size(), 1);
+    EXPECT_EQ(SimCallLog::callsTo("getBPMselector").size(), 1);
     EXPECT_EQ(link.deviceCount(), 1);
     EXPECT_EQ(log.texts(), QStringList{"Number of acquisition devices changed "});
     spy.clear();
@@ -197,9 +198,9 @@ TEST_F(StatusPolling, RefreshReadsStatisticsAndStatusWithoutLogging)
     nivraSimSetSfpModule(0, 0x2101, 1, 0, 1);
     nivraSimAdvance(2.0);
     link.refreshData();
-    EXPECT_EQ(callsTo("getSFPinfo").size(), 4);
-    EXPECT_EQ(callsTo("getBPMStats").size(), 1);
-    EXPECT_EQ(callsTo("getPIDstatus").size(), 1);
+    EXPECT_EQ(SimCallLog::callsTo("getSFPinfo").size(), 4);
+    EXPECT_EQ(SimCallLog::callsTo("getBPMStats").size(), 1);
+    EXPECT_EQ(SimCallLog::callsTo("getPIDstatus").size(), 1);
     EXPECT_EQ(int(link.pidStatus), ::getPIDstatus());
 
     const BpmStats first = link.bpmStatsSnapshot();
@@ -255,7 +256,7 @@ TEST_F(StatusPolling, StartsOnItsOwnThreadAndPollsEverySecond)
     // refreshData first (scan, statistics, status), then the set-up's own scan.
     ASSERT_TRUE(waitFor([] { return nivraSimCallCount("getSFPinfo") >= 8; }));
     QStringList sequence;
-    for (const QString &line : callLog())
+    for (const QString &line : SimCallLog::lines())
         sequence.append(line.section(QLatin1Char('('), 0, 0));
     const QStringList expected = {"getSFPinfo",   "getSFPinfo", "getSFPinfo", "getSFPinfo",
                                   "getBPMselector", "getBPMStats", "getPIDstatus", "getSFPinfo",

@@ -1,20 +1,13 @@
 #pragma once
-// A fresh simulator (manual clock, no faults, empty call log), library hooks cleared,
-// the logger at Info and the process-wide settings back at their start values.
+// The program's environment (a fresh simulator on its manual clock, the logger at
+// Info, the process-wide settings at their start values) with the library hooks
+// cleared before and after each test.
 
-#include <QString>
-#include <QStringList>
+#include "ProgramEnvironment.h"
 
-#include <gtest/gtest.h>
-
-class SimFixture : public ::testing::Test
+class SimFixture : public ProgramEnvironment
 {
 protected:
     void SetUp() override;
     void TearDown() override;
-
-    // The simulator's call log, one call per line: "name(args) -> result".
-    static QStringList callLog();
-    // The calls of one function, each without its " -> result" part.
-    static QStringList callsTo(const char *function);
 };

@@ -229,9 +229,9 @@ TEST_F(GraphCommonTest, BpmGraphsFollowEncoderBoxesAndCheckBoxes)
 
 TEST_F(GraphCommonTest, XYGraphNeverRescales)
 {
-    writeConfig("ROCandROI/RoiX", 100.0);
-    writeConfig("ROCandROI/RoiY", 50.0);
-    writeConfig("ROCandROI/RocX", 80.0);
+    config.setValue("ROCandROI/RoiX", 100.0);
+    config.setValue("ROCandROI/RoiY", 50.0);
+    config.setValue("ROCandROI/RocX", 80.0);
     WidgetGraphXY w(0, nullptr);
     showAt(&w, 435, 336);
     const QCPRange x = plotOf(&w)->xAxis->range();

@@ -1,14 +1,10 @@
 #pragma once
-// Shared by the graph tests: a fixture that sets up the controller simulator, a
-// configuration file of its own and the process-wide objects the graphs reach, and
-// puts everything back afterwards; plus helpers that act as an operator would.
+// Shared by the graph tests: the program's environment with an operator logged in
+// at "user" level, and helpers that show a graph and read or fill its plot.
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -17,61 +13,14 @@
 #include <memory>
 
 #include "AcquisitionSettings.h"
-#include "ConfigIni.h"
-#include "MailboxComm.h"
 #include "NivraSim.h"
-#include "Updater.h"
-
-template <typename T>
-T *child(const QWidget *parent, const char *name)
-{
-    T *w = parent->findChild<T *>(QString::fromLatin1(name));
-    EXPECT_NE(w, nullptr) << name;
-    return w;
-}
+#include "OperatorInput.h"
+#include "ProgramEnvironment.h"
+#include "WidgetLookup.h"
 
 inline QCustomPlot *plotOf(const QWidget *widget)
 {
     return child<QCustomPlot>(widget, "graph");
-}
-
-// Ticks or unticks a check box from the keyboard (a box without text is narrower
-// than its cell, so a click at the cell's centre could miss it).
-inline void setChecked(QCheckBox *box, bool checked)
-{
-    if (box->isChecked() != checked) {
-        box->setFocus();
-        QTest::keyClick(box, Qt::Key_Space);
-    }
-    ASSERT_EQ(box->isChecked(), checked);
-}
-
-// Picks an item with the keyboard, as an operator tabbing through the form would.
-inline void chooseItem(QComboBox *box, int index)
-{
-    box->setFocus();
-    QTest::keyClick(box, Qt::Key_Home);
-    for (int i = 0; i < index; ++i)
-        QTest::keyClick(box, Qt::Key_Down);
-    ASSERT_EQ(box->currentIndex(), index);
-}
-
-// One notch of the mouse wheel at `pos` (positive: zoom in).
-inline void wheel(QWidget *widget, QPoint pos, int notches)
-{
-    QWheelEvent event(QPointF(pos), QPointF(widget->mapToGlobal(pos)), QPoint(),
-                      QPoint(0, 120 * notches), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
-                      false);
-    QApplication::sendEvent(widget, &event);
-}
-
-// Presses the left button at `from`, moves to `to` and releases there.
-inline void drag(QWidget *widget, QPoint from, QPoint to)
-{
-    QTest::mousePress(widget, Qt::LeftButton, Qt::NoModifier, from);
-    QTest::mouseMove(widget, (from + to) / 2);
-    QTest::mouseMove(widget, to);
-    QTest::mouseRelease(widget, Qt::LeftButton, Qt::NoModifier, to);
 }
 
 // Centre of the plot's axis rect, in plot pixels.
@@ -109,73 +58,12 @@ inline QColor backgroundAt(QCustomPlot *plot, int y, int width = 0, int height =
     return image.pixelColor(image.width() - 2, y);
 }
 
-class GraphEnvironment : public ::testing::Test
+class GraphEnvironment : public ProgramEnvironment
 {
 protected:
     void SetUp() override
     {
-        nivraSimReset(1);
-        nivraSimUseManualClock(1);
-        ASSERT_TRUE(dir.isValid());
-        configPath = dir.filePath(QStringLiteral("config.ini"));
-        ConfigIni::setFilePathForTesting(configPath);
-
-        savedConfig = configIni;
-        savedMailbox = mailboxComm;
-        savedUpdater = updater;
-        savedLevel = userLevel;
-        savedRate = SAMP_FREQ;
-        savedBufSize = DISP_BUF_SIZE;
-        savedSelX = bpmSelX;
-        savedSelY = bpmSelY;
-
-        configIni = &store;
-        mailbox = std::make_unique<MailboxComm>();
-        mailboxComm = mailbox.get();
-        engine = std::make_unique<Updater>();
-        updater = engine.get();
+        ProgramEnvironment::SetUp();
         userLevel = 1;
-        SAMP_FREQ = 1000;
-        DISP_BUF_SIZE = 14336 * 256;
-        bpmSelX = 0;
-        bpmSelY = 0;
     }
-
-    void TearDown() override
-    {
-        updater = savedUpdater;
-        mailboxComm = savedMailbox;
-        configIni = savedConfig;
-        userLevel = savedLevel;
-        SAMP_FREQ = savedRate;
-        DISP_BUF_SIZE = savedBufSize;
-        bpmSelX = savedSelX;
-        bpmSelY = savedSelY;
-        engine.reset();
-        mailbox.reset();
-        ConfigIni::setFilePathForTesting(QString());
-        nivraSimClearFaults();
-    }
-
-    void writeConfig(const char *key, const QVariant &value)
-    {
-        QSettings file(configPath, QSettings::IniFormat);
-        file.setValue(QString::fromLatin1(key), value);
-    }
-
-    QTemporaryDir dir;
-    QString configPath;
-    ConfigIni store;
-    std::unique_ptr<MailboxComm> mailbox;
-    std::unique_ptr<Updater> engine;
-
-private:
-    ConfigIni *savedConfig = nullptr;
-    MailboxComm *savedMailbox = nullptr;
-    Updater *savedUpdater = nullptr;
-    int savedLevel = 0;
-    int savedRate = 0;
-    int savedBufSize = 0;
-    int savedSelX = 0;
-    int savedSelY = 0;
 };

@@ -1,6 +1,7 @@
 // The XY graph: rectangles from the store, the setpoint marker for each PID
 // configuration, and setpoint clicks with their ROI test and gating.
 
+#include <QFile>
 #include <QPushButton>
 #include <QSignalSpy>
 
@@ -439,7 +440,7 @@ TEST_F(WidgetGraphXYTest, UnusableStoredRoiRefuses)
 {
     // A fresh system: no ROI, so the rectangles collapse and the view keeps its start
     // range; any click off the centre is refused.
-    QFile::remove(configPath);
+    QFile::remove(config.path());
     setCode(1);
     WidgetGraphXY *w = make(0);
     EXPECT_GT(plotOf(w)->xAxis->range().size(), 0);
@@ -452,8 +453,8 @@ TEST_F(WidgetGraphXYTest, UnusableStoredRoiRefuses)
 
     // Limits edited by hand into something that is not a number refuse too, rather
     // than let every click through.
-    writeConfig("ROCandROI/RoiX", "nan");
-    writeConfig("ROCandROI/RoiY", "nan");
+    config.setValue("ROCandROI/RoiX", "nan");
+    config.setValue("ROCandROI/RoiY", "nan");
     click(w, plotCentre(plotOf(w)) + QPoint(15, -10));
     EXPECT_EQ(answerer.count(), 2);
     EXPECT_EQ(nivraSimCallCount("setSetpoint2"), 0);

@@ -6,110 +6,38 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QPushButton>
-#include <QSettings>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <string>
 
 #include "AcquisitionSettings.h"
-#include "ConfigIni.h"
 #include "DialogAnswerer.h"
-#include "MailboxComm.h"
 #include "NivraLibrary.h"
 #include "NivraSim.h"
+#include "OperatorInput.h"
+#include "ProgramEnvironment.h"
+#include "SimCallLog.h"
 #include "WidgetFeedbackControl.h"
+#include "WidgetLookup.h"
 
 namespace {
 
-QString callLog()
-{
-    char probe[1];
-    const std::size_t length = nivraSimCallLog(probe, sizeof probe);
-    std::string buffer(length + 1, '\0');
-    nivraSimCallLog(buffer.data(), buffer.size());
-    buffer.resize(length);
-    return QString::fromStdString(buffer);
-}
-
-template <typename T>
-T *child(QWidget *parent, const char *name)
-{
-    T *w = parent->findChild<T *>(QString::fromLatin1(name));
-    EXPECT_NE(w, nullptr) << name;
-    return w;
-}
-
-// Picks an item with the keyboard, as an operator tabbing through the form would.
-void chooseItem(QComboBox *box, int index)
-{
-    box->setFocus();
-    QTest::keyClick(box, Qt::Key_Home);
-    for (int i = 0; i < index; ++i)
-        QTest::keyClick(box, Qt::Key_Down);
-    ASSERT_EQ(box->currentIndex(), index);
-}
-
-void setChecked(QCheckBox *box, bool checked)
-{
-    if (box->isChecked() != checked)
-        QTest::mouseClick(box, Qt::LeftButton);
-    ASSERT_EQ(box->isChecked(), checked);
-}
-
-// Presses a button and lets go beside it: released fires, clicked does not.
-void pressAndSlideOff(QPushButton *button)
-{
-    const QPoint beside(button->width() + 20, button->height() / 2);
-    QSignalSpy clicked(button, &QPushButton::clicked);
-    QTest::mousePress(button, Qt::LeftButton);
-    QTest::mouseMove(button, beside);
-    QTest::mouseRelease(button, Qt::LeftButton, {}, beside);
-    ASSERT_EQ(clicked.count(), 0);
-}
-
-void typeValue(QDoubleSpinBox *box, const QString &text)
-{
-    box->setFocus();
-    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(box, text);
-    QTest::keyClick(box, Qt::Key_Return);
-}
-
-class FeedbackControlTest : public ::testing::Test
+class FeedbackControlTest : public ProgramEnvironment
 {
 protected:
     void SetUp() override
     {
-        nivraSimReset(1);
-        nivraSimUseManualClock(1);
-        ASSERT_TRUE(dir.isValid());
-        configPath = dir.filePath(QStringLiteral("config.ini"));
-        ConfigIni::setFilePathForTesting(configPath);
-        savedConfig = configIni;
-        savedMailbox = mailboxComm;
-        savedLevel = userLevel;
-        configIni = &store;
-        mailbox = std::make_unique<MailboxComm>();
-        mailboxComm = mailbox.get();
+        ProgramEnvironment::SetUp();
         userLevel = 1;
-        bpmSelX = 0;
-        bpmSelY = 0;
-        bpmSelI0 = 0;
     }
 
     void TearDown() override
     {
         panel.reset();
-        mailboxComm = savedMailbox;
-        configIni = savedConfig;
-        userLevel = savedLevel;
-        mailbox.reset();
-        ConfigIni::setFilePathForTesting(QString());
+        ProgramEnvironment::TearDown();
     }
 
     WidgetFeedbackControl *makePanel()
@@ -117,14 +45,12 @@ protected:
         panel = std::make_unique<WidgetFeedbackControl>();
         panel->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(panel.get()));
+        xCheck = child<QCheckBox>(panel.get(), "confXcheckbox");
+        yCheck = child<QCheckBox>(panel.get(), "confYcheckbox");
+        xField = child<QDoubleSpinBox>(panel.get(), "posXDoubleSpinBox");
+        yField = child<QDoubleSpinBox>(panel.get(), "posYDoubleSpinBox");
         nivraSimClearCallLog();
         return panel.get();
-    }
-
-    QVariant stored(const char *key) const
-    {
-        QSettings file(configPath, QSettings::IniFormat);
-        return file.value(QString::fromLatin1(key));
     }
 
     void pressUpdateConfiguration()
@@ -142,26 +68,21 @@ protected:
         i0 = di;
     }
 
-    QTemporaryDir dir;
-    QString configPath;
-    ConfigIni store;
-    std::unique_ptr<MailboxComm> mailbox;
     std::unique_ptr<WidgetFeedbackControl> panel;
+    // The "Regulate" boxes and setpoint fields of each axis, found by makePanel().
+    QCheckBox *xCheck = nullptr;
+    QCheckBox *yCheck = nullptr;
+    QDoubleSpinBox *xField = nullptr;
+    QDoubleSpinBox *yField = nullptr;
     DialogAnswerer answerer;
-    ConfigIni *savedConfig = nullptr;
-    MailboxComm *savedMailbox = nullptr;
-    int savedLevel = 0;
 };
 
 TEST_F(FeedbackControlTest, ConstructionLoadsStoreAndDevice)
 {
-    {
-        QSettings file(configPath, QSettings::IniFormat);
-        file.setValue(QStringLiteral("Beamline/DAC_posX"), 2);
-        file.setValue(QStringLiteral("Beamline/DAC_posY"), 3);
-        file.setValue(QStringLiteral("PID_X/enable"), 0);
-        file.setValue(QStringLiteral("PID_Y/enable"), 1);
-    }
+    config.setValue("Beamline/DAC_posX", 2);
+    config.setValue("Beamline/DAC_posY", 3);
+    config.setValue("PID_X/enable", 0);
+    config.setValue("PID_Y/enable", 1);
     ASSERT_GE(setBPMselector(1, 0, 0), 0);
 
     makePanel();
@@ -171,8 +92,8 @@ TEST_F(FeedbackControlTest, ConstructionLoadsStoreAndDevice)
     EXPECT_EQ(child<QComboBox>(panel.get(), "comboBoxPidSourceY")->currentText(), "BPM1");
     EXPECT_EQ(int(bpmSelX), 1);
     EXPECT_EQ(int(bpmSelY), 0);
-    EXPECT_FALSE(child<QCheckBox>(panel.get(), "confXcheckbox")->isChecked());
-    EXPECT_TRUE(child<QCheckBox>(panel.get(), "confYcheckbox")->isChecked());
+    EXPECT_FALSE(xCheck->isChecked());
+    EXPECT_TRUE(yCheck->isChecked());
 
     std::uint8_t x = 0, y = 0;
     panel->getDACoutputs(x, y);
@@ -182,11 +103,8 @@ TEST_F(FeedbackControlTest, ConstructionLoadsStoreAndDevice)
 
 TEST_F(FeedbackControlTest, StoredChannelOutOfRangeIsNeverSent)
 {
-    {
-        QSettings file(configPath, QSettings::IniFormat);
-        file.setValue(QStringLiteral("Beamline/DAC_posX"), 7);
-        file.setValue(QStringLiteral("Beamline/DAC_posY"), 1);
-    }
+    config.setValue("Beamline/DAC_posX", 7);
+    config.setValue("Beamline/DAC_posY", 1);
     makePanel();
     auto *xBox = child<QComboBox>(panel.get(), "positionXComboBox");
     EXPECT_EQ(xBox->currentIndex(), -1) << "no channel shown for a value outside CH1..CH4";
@@ -195,7 +113,7 @@ TEST_F(FeedbackControlTest, StoredChannelOutOfRangeIsNeverSent)
     EXPECT_EQ(nivraSimCallCount("setPIDoutSel"), 0);
     EXPECT_EQ(nivraSimCallCount("setBPMselector"), 0);
     EXPECT_EQ(nivraSimCallCount("setPIDconf"), 0);
-    EXPECT_EQ(stored("Beamline/DAC_posX").toInt(), 7) << "the store is not rewritten";
+    EXPECT_EQ(config.value("Beamline/DAC_posX").toInt(), 7) << "the store is not rewritten";
 
     // Once the operator picks a channel, it goes out.
     chooseItem(xBox, 3);
@@ -223,7 +141,7 @@ TEST_F(FeedbackControlTest, FailedSourceReadKeepsTheSources)
 TEST_F(FeedbackControlTest, RunningPidRefusesConfiguration)
 {
     makePanel();
-    setChecked(child<QCheckBox>(panel.get(), "confYcheckbox"), true);
+    setChecked(yCheck, true);
 
     // Status 3 as the controller reports it with the feedback switched on.
     ASSERT_GE(setFBenable(1), 0);
@@ -242,7 +160,7 @@ TEST_F(FeedbackControlTest, RunningPidRefusesConfiguration)
         EXPECT_EQ(nivraSimCallCount("setPIDoutSel"), 0);
         EXPECT_EQ(nivraSimCallCount("setBPMselector"), 0);
         EXPECT_EQ(nivraSimCallCount("setPIDconf"), 0);
-        EXPECT_FALSE(QFile::exists(configPath)) << "nothing written to the store";
+        EXPECT_FALSE(config.exists()) << "nothing written to the store";
     }
 
     // Stopped (0) and out of ROC (1) let it through.
@@ -275,7 +193,7 @@ TEST_F(FeedbackControlTest, EqualDacOutputsRefuseEverything)
     EXPECT_EQ(nivraSimCallCount("setPIDoutSel"), 0);
     EXPECT_EQ(nivraSimCallCount("setBPMselector"), 0);
     EXPECT_EQ(nivraSimCallCount("setPIDconf"), 0);
-    EXPECT_FALSE(QFile::exists(configPath));
+    EXPECT_FALSE(config.exists());
     EXPECT_EQ(int(bpmSelX), 0) << "the source is not taken over either";
     EXPECT_EQ(selector.count(), 0);
     EXPECT_EQ(label.count(), 0);
@@ -299,7 +217,7 @@ TEST_F(FeedbackControlTest, IntensityLoopGetsAFreeDacChannel)
         EXPECT_EQ(dx, c.x);
         EXPECT_EQ(dy, c.y);
         EXPECT_EQ(di, c.i0) << "X CH" << c.x + 1 << " Y CH" << c.y + 1;
-        EXPECT_EQ(stored("Beamline/DAC_I0").toInt(), c.i0);
+        EXPECT_EQ(config.value("Beamline/DAC_I0").toInt(), c.i0);
     }
 
     // Every pair: the controller's wiring expects this exact channel, and it is never
@@ -326,10 +244,6 @@ TEST_F(FeedbackControlTest, IntensityLoopGetsAFreeDacChannel)
 TEST_F(FeedbackControlTest, RegulateBoxesGiveTheConfigurationCode)
 {
     makePanel();
-    auto *xCheck = child<QCheckBox>(panel.get(), "confXcheckbox");
-    auto *yCheck = child<QCheckBox>(panel.get(), "confYcheckbox");
-    auto *xField = child<QDoubleSpinBox>(panel.get(), "posXDoubleSpinBox");
-    auto *yField = child<QDoubleSpinBox>(panel.get(), "posYDoubleSpinBox");
 
     struct Case { bool x, y; int code; bool xAfter, yAfter; };
     const Case cases[] = {
@@ -364,18 +278,18 @@ TEST_F(FeedbackControlTest, UpdateConfigurationStoreAndDeviceAgree)
     chooseItem(child<QComboBox>(panel.get(), "comboBoxPidSourceY"), 0);
     chooseItem(child<QComboBox>(panel.get(), "positionXComboBox"), 1);
     chooseItem(child<QComboBox>(panel.get(), "positionYComboBox"), 0);
-    setChecked(child<QCheckBox>(panel.get(), "confXcheckbox"), true);
-    setChecked(child<QCheckBox>(panel.get(), "confYcheckbox"), true);
+    setChecked(xCheck, true);
+    setChecked(yCheck, true);
     // Let go beside the button: the panel acts on release, not on click.
     pressAndSlideOff(child<QPushButton>(panel.get(), "updateConfButton"));
 
     // The store.
-    EXPECT_EQ(stored("Beamline/DAC_posX").toInt(), 1);
-    EXPECT_EQ(stored("Beamline/DAC_posY").toInt(), 0);
-    EXPECT_EQ(stored("Beamline/DAC_I0").toInt(), 2);
-    EXPECT_EQ(stored("Beamline/BPM_posX").toInt(), 1);
-    EXPECT_EQ(stored("Beamline/BPM_posY").toInt(), 0);
-    EXPECT_EQ(stored("Beamline/BPM_I0").toInt(), 0);
+    EXPECT_EQ(config.value("Beamline/DAC_posX").toInt(), 1);
+    EXPECT_EQ(config.value("Beamline/DAC_posY").toInt(), 0);
+    EXPECT_EQ(config.value("Beamline/DAC_I0").toInt(), 2);
+    EXPECT_EQ(config.value("Beamline/BPM_posX").toInt(), 1);
+    EXPECT_EQ(config.value("Beamline/BPM_posY").toInt(), 0);
+    EXPECT_EQ(config.value("Beamline/BPM_I0").toInt(), 0);
 
     // The controller.
     int dx = -1, dy = -1, di = -1;
@@ -398,7 +312,7 @@ TEST_F(FeedbackControlTest, UpdateConfigurationStoreAndDeviceAgree)
     EXPECT_EQ(int(bpmSelI0), 0);
 
     // Outputs first, then sources, then the code.
-    const QString log = callLog();
+    const QString log = SimCallLog::text();
     const int outSel = log.indexOf(QStringLiteral("setPIDoutSel"));
     const int sources = log.indexOf(QStringLiteral("setBPMselector"));
     const int conf = log.indexOf(QStringLiteral("setPIDconf"));
@@ -416,10 +330,6 @@ TEST_F(FeedbackControlTest, UpdateConfigurationStoreAndDeviceAgree)
 TEST_F(FeedbackControlTest, ConfChangedShowsEveryCode)
 {
     makePanel();
-    auto *xCheck = child<QCheckBox>(panel.get(), "confXcheckbox");
-    auto *yCheck = child<QCheckBox>(panel.get(), "confYcheckbox");
-    auto *xField = child<QDoubleSpinBox>(panel.get(), "posXDoubleSpinBox");
-    auto *yField = child<QDoubleSpinBox>(panel.get(), "posYDoubleSpinBox");
     QSignalSpy changed(panel.get(), &WidgetFeedbackControl::somethingChanged);
 
     struct Case { int code; bool x, y; };
@@ -459,9 +369,7 @@ TEST_F(FeedbackControlTest, SetpointsGoOutWhileFeedbackRunsAndComeBack)
 
     // A disabled field is still sent.
     panel->confChanged(0);
-    auto *xField = child<QDoubleSpinBox>(panel.get(), "posXDoubleSpinBox");
-    auto *yField = child<QDoubleSpinBox>(panel.get(), "posYDoubleSpinBox");
-    typeValue(xField, QStringLiteral("12.345"));
+    enterText(xField, QStringLiteral("12.345"));
     ASSERT_DOUBLE_EQ(xField->value(), 12.345);
     yField->setValue(-3.5);
     changed.clear();
@@ -496,8 +404,6 @@ TEST_F(FeedbackControlTest, SetpointsGoOutWhileFeedbackRunsAndComeBack)
 TEST_F(FeedbackControlTest, FailedSetpointReadKeepsTheFields)
 {
     makePanel();
-    auto *xField = child<QDoubleSpinBox>(panel.get(), "posXDoubleSpinBox");
-    auto *yField = child<QDoubleSpinBox>(panel.get(), "posYDoubleSpinBox");
     xField->setValue(4.0);
     yField->setValue(5.0);
     ASSERT_GE(setSetpoint2(0, 100.0), 0);

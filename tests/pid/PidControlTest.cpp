@@ -7,22 +7,21 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSettings>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <memory>
-#include <string>
 
 #include "AcquisitionSettings.h"
-#include "ConfigIni.h"
 #include "DialogAnswerer.h"
-#include "MailboxComm.h"
 #include "NivraSim.h"
+#include "OperatorInput.h"
+#include "ProgramEnvironment.h"
+#include "SimCallLog.h"
+#include "WidgetLookup.h"
 #include "WidgetPIDparams.h"
 #include "WidgetPidCtrl.h"
 #include "WindowPIDparams.h"
@@ -32,85 +31,41 @@ namespace {
 // The controller calls of one "Update", in the order they were made.
 QStringList pidCalls()
 {
-    std::string buffer(nivraSimCallLog(nullptr, 0) + 1, '\0');
-    nivraSimCallLog(buffer.data(), buffer.size());
-    QStringList lines;
-    for (const QString &line : QString::fromStdString(buffer.c_str()).split('\n'))
-        if (line.startsWith("setWindAvg") || line.startsWith("setOffset") || line.startsWith("setPIDparams"))
-            lines.append(line);
-    return lines;
-}
-
-template <typename T>
-T *child(QWidget *parent, const char *name)
-{
-    T *w = parent->findChild<T *>(QString::fromLatin1(name));
-    EXPECT_NE(w, nullptr) << name;
-    return w;
+    return SimCallLog::linesOf({"setWindAvg", "setOffset", "setPIDparams"});
 }
 
 void typeValue(QWidget *editor, const char *field, const QString &text)
 {
-    auto *box = child<QDoubleSpinBox>(editor, field);
-    box->setFocus();
-    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(box, text);
-    QTest::keyClick(box, Qt::Key_Return);
+    enterText(child<QDoubleSpinBox>(editor, field), text);
 }
 
-// Presses and lets go beside the button: released fires, clicked does not.
-void pressAndSlideOff(QPushButton *button)
-{
-    const QPoint beside(button->width() + 20, button->height() / 2);
-    QTest::mousePress(button, Qt::LeftButton);
-    QTest::mouseMove(button, beside);
-    QTest::mouseRelease(button, Qt::LeftButton, {}, beside);
-}
-
-class PidControlTest : public ::testing::Test
+class PidControlTest : public ProgramEnvironment
 {
 protected:
     void SetUp() override
     {
-        nivraSimReset(1);
-        ASSERT_TRUE(dir.isValid());
-        configPath = dir.filePath(QStringLiteral("config.ini"));
-        ConfigIni::setFilePathForTesting(configPath);
-        savedConfig = configIni;
-        savedMailbox = mailboxComm;
-        savedLevel = userLevel;
-        configIni = &store;
-        mailbox = std::make_unique<MailboxComm>();
-        mailboxComm = mailbox.get();
+        ProgramEnvironment::SetUp();
         userLevel = 2;
-        pidBaseClock = 100000;
     }
 
     void TearDown() override
     {
         panel.reset();
-        mailboxComm = savedMailbox;
-        configIni = savedConfig;
-        userLevel = savedLevel;
-        pidBaseClock = 100000;
-        mailbox.reset();
-        ConfigIni::setFilePathForTesting(QString());
+        ProgramEnvironment::TearDown();
     }
 
     void writeStore(const QString &group, const QList<double> &tenValues)
     {
         static const char *keys[] = {"Freq", "Kp", "Ki", "Kd", "emin", "Imax", "Omin", "Omax", "Ogain", "Offset"};
-        QSettings file(configPath, QSettings::IniFormat);
         for (int i = 0; i < 10; ++i)
-            file.setValue(group + '/' + keys[i], tenValues[i]);
+            config.setValue(group + '/' + keys[i], tenValues[i]);
     }
 
     QList<double> stored(const QString &group)
     {
-        QSettings file(configPath, QSettings::IniFormat);
         QList<double> values;
         for (const char *key : {"Freq", "Kp", "Ki", "Kd", "emin", "Imax", "Omin", "Omax", "Ogain", "Offset"})
-            values.append(file.value(group + '/' + key).toDouble());
+            values.append(config.value(group + '/' + key).toDouble());
         return values;
     }
 
@@ -132,17 +87,10 @@ protected:
 
     void pressUpdate() { QTest::mouseClick(child<QPushButton>(panel.get(), "pushButtonUpdate"), Qt::LeftButton); }
 
-    QTemporaryDir dir;
-    QString configPath;
-    ConfigIni store;
-    std::unique_ptr<MailboxComm> mailbox;
     std::unique_ptr<WidgetPidCtrl> panel;
     WidgetPIDparams *xEditor = nullptr;
     WidgetPIDparams *yEditor = nullptr;
     DialogAnswerer answerer;
-    ConfigIni *savedConfig = nullptr;
-    MailboxComm *savedMailbox = nullptr;
-    int savedLevel = 0;
 };
 
 TEST_F(PidControlTest, EditorDividerAndRealFrequency)
@@ -198,11 +146,8 @@ TEST_F(PidControlTest, LoadsBothLoopsFromTheStore)
     // Outside the fields' ranges and decimals: shown as an operator's entry would be.
     writeStore("PID_Y", {0, 1.123456789, -3, 2e9, 1, -5e9, -150, 150, 3, 20});
     writeStore("PID_I0", {500, 9, 9, 9, 9, 9, 9, 9, 9, 9});
-    {
-        QSettings file(configPath, QSettings::IniFormat);
-        file.setValue("Beamline/DAC_posX", 2);
-        file.setValue("Beamline/DAC_posY", 0);
-    }
+    config.setValue("Beamline/DAC_posX", 2);
+    config.setValue("Beamline/DAC_posY", 0);
     makePanel();
     EXPECT_EQ(shown(xEditor), (QList<double>{2000, 0.5, 0.2, 0.05, 0.1, 80, -10, 10, 1.5, 1.25}));
     EXPECT_EQ(shown(yEditor), (QList<double>{1, 1.12346, 0, 1e9, 1, -1e9, -99, 99.99, 3, 12}));
@@ -248,7 +193,7 @@ TEST_F(PidControlTest, UpdateSendsInFixedOrderAndStores)
     EXPECT_EQ(pidCalls().mid(0, 2), (QStringList{"setWindAvg(0, 2) -> 0", "setWindAvg(1, 1) -> 0"}));
 
     // Failures are the device link's to log: the rest of the sequence still runs.
-    QFile::remove(configPath);
+    QFile::remove(config.path());
     nivraSimFailCall("setWindAvg", -4);
     nivraSimFailCall("setPIDparams", -4);
     nivraSimClearCallLog();

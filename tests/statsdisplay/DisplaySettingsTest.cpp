@@ -12,64 +12,26 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <string>
 
 #include "AcquisitionSettings.h"
 #include "DialogAnswerer.h"
-#include "MailboxComm.h"
 #include "NivraLibrary.h"
 #include "NivraSim.h"
-#include "Updater.h"
+#include "OperatorInput.h"
+#include "ProgramEnvironment.h"
+#include "SimCallLog.h"
+#include "WidgetLookup.h"
 #include "WindowDisplaySettings.h"
 
 namespace {
 
-QString callLog()
-{
-    char probe[1];
-    const std::size_t length = nivraSimCallLog(probe, sizeof probe);
-    std::string buffer(length + 1, '\0');
-    nivraSimCallLog(buffer.data(), buffer.size());
-    buffer.resize(length);
-    return QString::fromStdString(buffer);
-}
-
-template <typename T>
-T *child(QWidget *parent, const char *name)
-{
-    T *w = parent->findChild<T *>(QString::fromLatin1(name));
-    EXPECT_NE(w, nullptr) << name;
-    return w;
-}
-
-class DisplaySettingsTest : public ::testing::Test
+class DisplaySettingsTest : public ProgramEnvironment
 {
 protected:
-    void SetUp() override
-    {
-        nivraSimReset(1);
-        nivraSimUseManualClock(1);
-        savedMailbox = mailboxComm;
-        savedUpdater = updater;
-        savedFreq = SAMP_FREQ;
-        savedBuffer = DISP_BUF_SIZE;
-        mailbox = std::make_unique<MailboxComm>();
-        engine = std::make_unique<Updater>();
-        mailboxComm = mailbox.get();
-        updater = engine.get();
-        SAMP_FREQ = 1000;
-        DISP_BUF_SIZE = 14336 * 256;
-    }
-
     void TearDown() override
     {
         dialog.reset();
-        mailboxComm = savedMailbox;
-        updater = savedUpdater;
-        SAMP_FREQ = savedFreq;
-        DISP_BUF_SIZE = savedBuffer;
-        engine.reset();
-        mailbox.reset();
+        ProgramEnvironment::TearDown();
     }
 
     void open()
@@ -83,23 +45,9 @@ protected:
         pauseBox = child<QCheckBox>(dialog.get(), "pauseCheckBox");
     }
 
-    void typeFrequency(const QString &text)
-    {
-        freqBox->setFocus();
-        QTest::keyClick(freqBox, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClicks(freqBox, text);
-    }
+    void typeFrequency(const QString &text) { replaceText(freqBox, text); }
 
-    void chooseBuffer(const QString &text)
-    {
-        const int index = bufferBox->findText(text);
-        ASSERT_GE(index, 0);
-        bufferBox->setFocus();
-        QTest::keyClick(bufferBox, Qt::Key_Home);
-        for (int i = 0; i < index; ++i)
-            QTest::keyClick(bufferBox, Qt::Key_Down);
-        ASSERT_EQ(bufferBox->currentText(), text);
-    }
+    void chooseBuffer(const QString &text) { chooseText(bufferBox, text); }
 
     void press(QDialogButtonBox::StandardButton which)
     {
@@ -107,13 +55,7 @@ protected:
         QTest::mouseClick(box->button(which), Qt::LeftButton);
     }
 
-    // The box has no text, so it is ticked from the keyboard rather than by a click
-    // somewhere in its wide, empty label area.
-    void togglePause()
-    {
-        pauseBox->setFocus();
-        QTest::keyClick(pauseBox, Qt::Key_Space);
-    }
+    void togglePause() { setChecked(pauseBox, !pauseBox->isChecked()); }
 
     void pressApply() { QTest::mouseClick(child<QPushButton>(dialog.get(), "pushButtonApply"), Qt::LeftButton); }
 
@@ -127,17 +69,11 @@ protected:
         return rate;
     }
 
-    std::unique_ptr<MailboxComm> mailbox;
-    std::unique_ptr<Updater> engine;
     std::unique_ptr<WindowDisplaySettings> dialog;
     DialogAnswerer answerer;
     QDoubleSpinBox *freqBox = nullptr;
     QComboBox *bufferBox = nullptr;
     QCheckBox *pauseBox = nullptr;
-    MailboxComm *savedMailbox = nullptr;
-    Updater *savedUpdater = nullptr;
-    int savedFreq = 0;
-    int savedBuffer = 0;
 };
 
 TEST_F(DisplaySettingsTest, FirstOpenShowsTheSettingsInForce)
@@ -183,7 +119,8 @@ TEST_F(DisplaySettingsTest, RateIsCappedAt5000AndAlwaysSent)
     pressApply();
     EXPECT_EQ(int(SAMP_FREQ), 0);
     EXPECT_EQ(freqBox->text(), "0 Hz");
-    EXPECT_TRUE(callLog().contains(QStringLiteral("setDisplayFreq(0, 0)"))) << callLog().toStdString();
+    EXPECT_TRUE(SimCallLog::calls().contains(QStringLiteral("setDisplayFreq(0, 0)")))
+        << SimCallLog::text().toStdString();
 
     // Sent again on an Apply that changes nothing.
     const int before = nivraSimCallCount("setDisplayFreq");

@@ -11,9 +11,10 @@
 #include <memory>
 
 #include "AcquisitionSettings.h"
-#include "MailboxComm.h"
 #include "NivraLibrary.h"
 #include "NivraSim.h"
+#include "ProgramEnvironment.h"
+#include "WidgetLookup.h"
 #include "WidgetStats.h"
 
 namespace {
@@ -40,28 +41,22 @@ QByteArray fieldName(const Field &f, int bpm)
 
 QString text(QWidget *panel, const QByteArray &name)
 {
-    auto *edit = panel->findChild<QLineEdit *>(QString::fromLatin1(name));
-    EXPECT_NE(edit, nullptr) << name.constData();
+    auto *edit = child<QLineEdit>(panel, name.constData());
     return edit ? edit->text() : QString();
 }
 
 bool shown(QWidget *panel, const char *name)
 {
-    auto *w = panel->findChild<QWidget *>(QString::fromLatin1(name));
-    EXPECT_NE(w, nullptr) << name;
+    auto *w = child<QWidget>(panel, name);
     return w && w->isVisible();
 }
 
-class StatsTest : public ::testing::Test
+class StatsTest : public ProgramEnvironment
 {
 protected:
     void SetUp() override
     {
-        nivraSimReset(1);
-        nivraSimUseManualClock(1);
-        savedMailbox = mailboxComm;
-        mailbox = std::make_unique<MailboxComm>();
-        mailboxComm = mailbox.get();
+        ProgramEnvironment::SetUp();
         BPM_SCALE_X[0] = 2.0;
         BPM_SCALE_Y[0] = 3.0;
         BPM_SCALE_X[1] = 10.0;
@@ -96,10 +91,7 @@ protected:
     void TearDown() override
     {
         panel.reset();
-        mailboxComm = savedMailbox;
-        mailbox.reset();
-        for (int b = 0; b < 2; ++b)
-            BPM_SCALE_X[b] = BPM_SCALE_Y[b] = 1.0;
+        ProgramEnvironment::TearDown();
     }
 
     void makePanel()
@@ -111,9 +103,16 @@ protected:
 
     void refresh() { QMetaObject::invokeMethod(panel.get(), "refreshFields"); }
 
-    std::unique_ptr<MailboxComm> mailbox;
+    // Each BPM's label and table, shown or hidden together.
+    void expectTablesShown(bool bpm1, bool bpm2)
+    {
+        EXPECT_EQ(shown(panel.get(), "BPM1label"), bpm1);
+        EXPECT_EQ(shown(panel.get(), "bpm1Table"), bpm1);
+        EXPECT_EQ(shown(panel.get(), "BPM2label"), bpm2);
+        EXPECT_EQ(shown(panel.get(), "bpm2Table"), bpm2);
+    }
+
     std::unique_ptr<WidgetStats> panel;
-    MailboxComm *savedMailbox = nullptr;
 };
 
 TEST_F(StatsTest, BothPresentScaledWithTheirDecimals)
@@ -149,10 +148,7 @@ TEST_F(StatsTest, BothPresentScaledWithTheirDecimals)
 
     // Both tables shown on the presence signal.
     panel->nr_tovashes_changed();
-    EXPECT_TRUE(shown(panel.get(), "BPM1label"));
-    EXPECT_TRUE(shown(panel.get(), "bpm1Table"));
-    EXPECT_TRUE(shown(panel.get(), "BPM2label"));
-    EXPECT_TRUE(shown(panel.get(), "bpm2Table"));
+    expectTablesShown(true, true);
 }
 
 TEST_F(StatsTest, NoBpmShowsZerosWithEachFieldsDecimals)
@@ -174,10 +170,7 @@ TEST_F(StatsTest, NoBpmShowsZerosWithEachFieldsDecimals)
     EXPECT_TRUE(shown(panel.get(), "bpm1Table"));
     EXPECT_TRUE(shown(panel.get(), "bpm2Table"));
     panel->nr_tovashes_changed();
-    EXPECT_FALSE(shown(panel.get(), "BPM1label"));
-    EXPECT_FALSE(shown(panel.get(), "bpm1Table"));
-    EXPECT_FALSE(shown(panel.get(), "BPM2label"));
-    EXPECT_FALSE(shown(panel.get(), "bpm2Table"));
+    expectTablesShown(false, false);
 }
 
 TEST_F(StatsTest, OneBpmLeavesTheOtherTableAsItWas)
@@ -196,10 +189,7 @@ TEST_F(StatsTest, OneBpmLeavesTheOtherTableAsItWas)
     panel->nr_tovashes_changed();
     EXPECT_EQ(text(panel.get(), "posYStdLineEdit"), bpm1Before);
     EXPECT_EQ(text(panel.get(), "posYStdLineEdit_2"), expected(block(), kFields[4], 1));
-    EXPECT_FALSE(shown(panel.get(), "BPM1label"));
-    EXPECT_FALSE(shown(panel.get(), "bpm1Table"));
-    EXPECT_TRUE(shown(panel.get(), "BPM2label"));
-    EXPECT_TRUE(shown(panel.get(), "bpm2Table"));
+    expectTablesShown(false, true);
     const QString bpm2Kept = text(panel.get(), "posYStdLineEdit_2");
     ASSERT_NE(bpm2Kept, bpm2Before) << "a new block gives new numbers";
 
@@ -211,10 +201,7 @@ TEST_F(StatsTest, OneBpmLeavesTheOtherTableAsItWas)
     panel->nr_tovashes_changed();
     EXPECT_EQ(text(panel.get(), "posYStdLineEdit"), expected(block(), kFields[4], 0));
     EXPECT_EQ(text(panel.get(), "posYStdLineEdit_2"), bpm2Kept);
-    EXPECT_TRUE(shown(panel.get(), "BPM1label"));
-    EXPECT_TRUE(shown(panel.get(), "bpm1Table"));
-    EXPECT_FALSE(shown(panel.get(), "BPM2label"));
-    EXPECT_FALSE(shown(panel.get(), "bpm2Table"));
+    expectTablesShown(true, false);
 }
 
 TEST_F(StatsTest, FailedPresenceReadCountsAsNoBpm)

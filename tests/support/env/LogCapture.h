@@ -5,6 +5,7 @@
 
 #include <QMutex>
 #include <QString>
+#include <QtGlobal>
 #include <QStringList>
 
 #include "Logger.h"
@@ -22,8 +23,7 @@ class LogCapture
 public:
     LogCapture();
     ~LogCapture();
-    LogCapture(const LogCapture &) = delete;
-    LogCapture &operator=(const LogCapture &) = delete;
+    Q_DISABLE_COPY(LogCapture)
 
     struct Entry {
         Logging::Level level;
