@@ -52,11 +52,22 @@ protected:
     {
         ProgramEnvironment::SetUp();
         nivraSimSetNoiseScale(0.0);
+        // The save dialog opens where the last one of any Qt program was closed, as
+        // recorded in the user's Qt settings; a folder such as /proc there would hang
+        // it while it lists files. The tests keep their own settings.
+        m_savedConfigHome = qgetenv("XDG_CONFIG_HOME");
+        m_hadConfigHome = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+        ASSERT_TRUE(m_configHome.isValid());
+        qputenv("XDG_CONFIG_HOME", m_configHome.path().toLocal8Bit());
     }
 
     void TearDown() override
     {
         window.reset();
+        if (m_hadConfigHome)
+            qputenv("XDG_CONFIG_HOME", m_savedConfigHome);
+        else
+            qunsetenv("XDG_CONFIG_HOME");
         ProgramEnvironment::TearDown();
     }
 
@@ -130,6 +141,11 @@ protected:
 
     std::unique_ptr<WindowFrequencyAnalysis> window;
     DialogAnswerer answerer;
+
+private:
+    QTemporaryDir m_configHome;
+    QByteArray m_savedConfigHome;
+    bool m_hadConfigHome = false;
 };
 
 TEST_F(WindowFrequencyAnalysisTest, FormAndPlots)
