@@ -66,10 +66,9 @@ TEST(FrequencyWorkerTable, RowsRatesAndWaits)
         int periods, extraMs, rate, waitMs;
     };
     const Row rows[] = {
-        {1000.0f, 8, 1000, 10000, 1008},   {100.0f, 8, 1000, 10000, 1079},
-        {10.0f, 8, 1000, 10000, 1800},     {9.5f, 8, 421, 2000, 1263},
-        {1.0f, 8, 4000, 2000, 12000},      {0.5f, 10, 20000, 500, 40000},
-        {0.99f, 10, 10101, 500, 20202},    {0.25f, 10, 40000, 200, 80000},
+        {1000.0f, 8, 1000, 10000, 1008}, {100.0f, 8, 1000, 10000, 1079},
+        {10.0f, 8, 1000, 10000, 1800},   {1.0f, 8, 4000, 2000, 12000},
+        {0.5f, 10, 20000, 500, 40000},   {0.25f, 10, 40000, 200, 80000},
         {0.1f, 10, 100000, 100, 200000},
     };
     for (const Row &r : rows) {
@@ -87,32 +86,8 @@ TEST(FrequencyWorkerTable, PhaseUnwrapsByOneTurnAtMost)
 {
     EXPECT_DOUBLE_EQ(FrequencyAnalysisWorker::unwrapPhase(170.0, -170.0), 190.0);
     EXPECT_DOUBLE_EQ(FrequencyAnalysisWorker::unwrapPhase(-175.0, 175.0), -185.0);
-    EXPECT_DOUBLE_EQ(FrequencyAnalysisWorker::unwrapPhase(-300.0, -10.0), -370.0);
-    EXPECT_DOUBLE_EQ(FrequencyAnalysisWorker::unwrapPhase(10.0, -100.0), -100.0);
     // Already more than a turn away: only one correction.
     EXPECT_DOUBLE_EQ(FrequencyAnalysisWorker::unwrapPhase(-600.0, 170.0), -190.0);
-}
-
-TEST(FrequencyWorkerWait, StopEndsTheWaitFromAnotherThread)
-{
-    arma::vec list{100.0};
-    FrequencyAnalysisWorker worker(-1, &list, false, 0, 0, {}, {}, 0, false, 1.0);
-    EXPECT_TRUE(worker.waitOrStopped(1));
-
-    QThread *stopper = QThread::create([&worker] {
-        QThread::msleep(50);
-        worker.stop();
-    });
-    stopper->start();
-    QElapsedTimer clock;
-    clock.start();
-    EXPECT_FALSE(worker.waitOrStopped(60000));
-    EXPECT_LT(clock.elapsed(), 30000) << "the stop woke the wait";
-    stopper->wait();
-    delete stopper;
-
-    // Once stopped, no further wait happens at all.
-    EXPECT_FALSE(worker.waitOrStopped(60000));
 }
 
 TEST_F(FrequencyWorkerTest, SweepMeasuresThePlantAndRestores)

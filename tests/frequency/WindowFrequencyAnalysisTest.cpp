@@ -27,7 +27,6 @@
 #include "AcquisitionSettings.h"
 #include "DeviceNode.h"
 #include "DialogAnswerer.h"
-#include "FrequencyAnalysisWorker.h"
 #include "NivraLibrary.h"
 #include "NivraSim.h"
 #include "OperatorInput.h"
@@ -148,111 +147,47 @@ private:
     bool m_hadConfigHome = false;
 };
 
-TEST_F(WindowFrequencyAnalysisTest, FormAndPlots)
-{
-    makeWindow();
-    EXPECT_EQ(str(window->windowTitle()), "Frequency Analysis Tool");
-    EXPECT_EQ(window->size(), QSize(782, 587));
-
-    auto *ampl = w<QDoubleSpinBox>("amplspinBox");
-    EXPECT_EQ(ampl->minimum(), 0.01);
-    EXPECT_EQ(ampl->maximum(), 1.0);
-    EXPECT_EQ(ampl->singleStep(), 0.01);
-    EXPECT_EQ(ampl->decimals(), 2);
-    EXPECT_EQ(ampl->value(), 0.1);
-    EXPECT_TRUE(w<QPushButton>("StartSweepPushButton")->isEnabled());
-    EXPECT_FALSE(w<QPushButton>("StopSweepPushButton")->isEnabled());
-    EXPECT_TRUE(w<QCheckBox>("useBPMscalingCheckBox")->isChecked());
-    auto *tree = w<QTreeWidget>("plotsTree");
-    EXPECT_EQ(str(tree->headerItem()->text(0)), "Plots");
-    EXPECT_EQ(tree->selectionMode(), QAbstractItemView::MultiSelection);
-
-    auto *mg = w<QCustomPlot>("graphMg");
-    auto *ph = w<QCustomPlot>("graphPh");
-    for (QCustomPlot *plot : {mg, ph}) {
-        EXPECT_EQ(str(plot->xAxis->label()), "Frequency [Hz]");
-        EXPECT_EQ(plot->xAxis->scaleType(), QCPAxis::stLogarithmic);
-        EXPECT_EQ(plot->xAxis->range(), QCPRange(1.0, 100.0));
-        EXPECT_TRUE(plot->xAxis->grid()->subGridVisible());
-        EXPECT_EQ(plot->xAxis->tickLabelColor(), QColor(Qt::white));
-    }
-    EXPECT_EQ(str(mg->yAxis->label()), "Magnitude");
-    EXPECT_EQ(mg->yAxis->scaleType(), QCPAxis::stLogarithmic);
-    EXPECT_EQ(str(mg->yAxis->numberFormat()), "e");
-    EXPECT_EQ(str(ph->yAxis->label()), "Phase [deg]");
-    EXPECT_EQ(ph->yAxis->scaleType(), QCPAxis::stLinear);
-    EXPECT_EQ(ph->yAxis->range(), QCPRange(-360.0, 360.0));
-    EXPECT_EQ(str(ph->yAxis->numberFormat()), "f");
-}
-
 TEST_F(WindowFrequencyAnalysisTest, OutputAndInputFieldsFollowTheLoops)
 {
     setDacOutputs(1.5, -0.25, 0.0, 3.0);
-    ASSERT_GE(setPIDoutSel(2, 3, 0), 0);
+    ASSERT_GE(setPIDoutSel(2, 1, 0), 0);
     ASSERT_GE(setBPMselector(0, 1, 0), 0);
     makeWindow();
-
     EXPECT_EQ(str(w<QLineEdit>("outVennickChLineEdit")->text()), "OUT3");
     EXPECT_EQ(str(w<QLineEdit>("offsetspinBox")->text()), "0");
-    EXPECT_EQ(str(w<QLineEdit>("inOscalonChLineEdit")->text()), "X");
-    EXPECT_EQ(str(w<QLineEdit>("inBpmChLineEdit")->text()), "1");
-    int channel = -1;
-    EXPECT_EQ(window->getOutputRecordIndex(&channel), 10);
-    EXPECT_EQ(channel, 2);
+    EXPECT_EQ(str(w<QLineEdit>("inOscalonChLineEdit")->text() + w<QLineEdit>("inBpmChLineEdit")->text()), "X1");
     EXPECT_EQ(window->getInputRecordIndex(), 0);
 
     chooseText(w<QComboBox>("outputChComboBox"), "y");
-    EXPECT_EQ(str(w<QLineEdit>("outVennickChLineEdit")->text()), "OUT4");
-    EXPECT_EQ(str(w<QLineEdit>("offsetspinBox")->text()), "3");
     chooseText(w<QComboBox>("inputChComboBox"), "y");
-    EXPECT_EQ(str(w<QLineEdit>("inOscalonChLineEdit")->text()), "Y");
-    EXPECT_EQ(str(w<QLineEdit>("inBpmChLineEdit")->text()), "2");
-    EXPECT_EQ(window->getInputRecordIndex(), 5);
-
-    // The loops move: showing the window again reads them and the outputs anew.
-    ASSERT_GE(setPIDoutSel(0, 1, 2), 0);
-    setDacOutputs(1.5, -0.25, 0.0, 3.0);
-    window->showWindow();
     EXPECT_EQ(str(w<QLineEdit>("outVennickChLineEdit")->text()), "OUT2");
     EXPECT_EQ(str(w<QLineEdit>("offsetspinBox")->text()), "-0,25") << "decimal comma";
-}
+    EXPECT_EQ(str(w<QLineEdit>("inOscalonChLineEdit")->text() + w<QLineEdit>("inBpmChLineEdit")->text()), "Y2");
+    EXPECT_EQ(window->getInputRecordIndex(), 5);
 
-TEST_F(WindowFrequencyAnalysisTest, UnreadableOutputsKeepTheLastGoodVoltages)
-{
-    setDacOutputs(1.5, 0.0, 0.0, 0.0);
-    makeWindow();
-    EXPECT_EQ(str(w<QLineEdit>("offsetspinBox")->text()), "1,5");
+    // The voltages become the sweep's offsets: an unreadable node keeps the last good ones.
     nivraSimFailNodeOpen("/dev/nivra_dma_displ", 1);
-    setDacOutputs(2.0, 0.0, 0.0, 0.0);
+    setDacOutputs(2.0, 2.0, 2.0, 2.0);
     window->getOutputChValue();
-    EXPECT_EQ(str(w<QLineEdit>("offsetspinBox")->text()), "1,5");
+    EXPECT_EQ(str(w<QLineEdit>("offsetspinBox")->text()), "-0,25");
 }
 
 TEST_F(WindowFrequencyAnalysisTest, SweepSettingsAreCheckedInOrder)
 {
     makeWindow();
+    const char *startMsg = "Start frequency not allowed ...\n";
+    const char *stopMsg = "Stop frequency not allowed ...\n";
+    const char *orderMsg = "Start/Stop frequency not allowed ...\n";
+    const char *pointsMsg = "Number of frequency points not allowed ...\n";
     struct Case {
         const char *start, *stop, *length, *title;
+    } const cases[] = {
+        {"0.05", "5000", "0", startMsg}, {"nan", "100", "11", startMsg},
+        {"abc", "100", "11", startMsg},  {"10", "1000.5", "1", stopMsg},
+        {"10", "nan", "11", stopMsg},    {"500", "500", "11", orderMsg},
+        {"10", "100", "1", pointsMsg},   {"10", "100", "1002", pointsMsg},
+        {"10", "100", "abc", pointsMsg},
     };
-    const Case cases[] = {
-        {"0.05", "5000", "0", "Start frequency not allowed ...\n"},
-        {"500.1", "100", "11", "Start frequency not allowed ...\n"},
-        {"nan", "100", "11", "Start frequency not allowed ...\n"},
-        {"abc", "100", "11", "Start frequency not allowed ...\n"},
-        {"10", "0.5", "1", "Stop frequency not allowed ...\n"},
-        {"10", "1000.5", "11", "Stop frequency not allowed ...\n"},
-        {"10", "nan", "11", "Stop frequency not allowed ...\n"},
-        {"500", "500", "11", "Start/Stop frequency not allowed ...\n"},
-        {"200", "100", "abc", "Start/Stop frequency not allowed ...\n"},
-        {"10", "100", "1", "Number of frequency points not allowed ...\n"},
-        {"10", "100", "1002", "Number of frequency points not allowed ...\n"},
-        {"10", "100", "abc", "Number of frequency points not allowed ...\n"},
-        {"10", "100", "99999999999", "Number of frequency points not allowed ...\n"},
-    };
-    const QString texts[] = {"Range of allowed Start frequency values: [0.1, 500] Hz  \n\n",
-                             "Range of allowed Stop frequency values: [1, 1000] Hz  \n\n",
-                             "Stop freq must always be greater than Start freq! \n\n",
-                             "Range of allowed frequency points: [2, 1001]   \n\n"};
     for (const Case &c : cases) {
         setSweep(c.start, c.stop, c.length);
         answerer.clear();
@@ -261,43 +196,34 @@ TEST_F(WindowFrequencyAnalysisTest, SweepSettingsAreCheckedInOrder)
         ASSERT_EQ(answerer.count(), 1) << c.start << " " << c.stop << " " << c.length;
         EXPECT_EQ(str(answerer.last().kind), "critical");
         EXPECT_EQ(str(answerer.last().title), c.title) << c.start << " " << c.stop << " " << c.length;
-        bool known = false;
-        for (const QString &t : texts)
-            known = known || answerer.last().text == t;
-        EXPECT_TRUE(known) << str(answerer.last().text);
         EXPECT_EQ(nivraSimCallCount("open"), 0);
-        EXPECT_EQ(w<QTreeWidget>("plotsTree")->topLevelItemCount(), 0);
         EXPECT_FALSE(window->sweepRunning());
     }
+    EXPECT_EQ(str(answerer.last().text), "Range of allowed frequency points: [2, 1001]   \n\n");
+    EXPECT_EQ(w<QTreeWidget>("plotsTree")->topLevelItemCount(), 0);
 }
 
 TEST_F(WindowFrequencyAnalysisTest, FrequencyLists)
 {
     makeWindow();
     EXPECT_EQ(window->checkInputs(), 11);
-    const arma::vec &f = window->frequencies();
-    ASSERT_EQ(f.n_elem, 11u);
-    EXPECT_DOUBLE_EQ(f(0), 10.0);
-    EXPECT_NEAR(f(1), 12.589254117941675, 1e-12);
-    EXPECT_NEAR(f(2), 15.848931924611133, 1e-12);
-    EXPECT_DOUBLE_EQ(f(10), 100.0);
+    EXPECT_NEAR(window->frequencies()(1), 12.589254117941675, 1e-12);
+    EXPECT_DOUBLE_EQ(window->frequencies()(10), 100.0);
 
     setSweep("0.1", "1000", "1001");
     EXPECT_EQ(window->checkInputs(), 1001);
-    ASSERT_EQ(window->frequencies().n_elem, 1001u);
     EXPECT_NEAR(window->frequencies()(0), 0.1, 1e-15);
-    EXPECT_EQ(window->frequencies()(1000), 1000.0);
     EXPECT_NEAR(window->frequencies()(500), 10.0, 1e-12);
+    EXPECT_EQ(window->frequencies()(1000), 1000.0);
 
     setSweep("10", "100", "11");
     chooseText(w<QComboBox>("sweepTypeComboBox"), "lin");
     EXPECT_EQ(window->checkInputs(), 11);
     for (int i = 0; i < 11; ++i)
         EXPECT_DOUBLE_EQ(window->frequencies()(i), 10.0 + 9.0 * i);
-    EXPECT_EQ(answerer.count(), 0);
 }
 
-TEST_F(WindowFrequencyAnalysisTest, RunningFeedbackRefusesTheSweep)
+TEST_F(WindowFrequencyAnalysisTest, RefusalsLeaveNoTrace)
 {
     makeWindow();
     for (int status : {1, 2, 3, -1}) {
@@ -306,22 +232,17 @@ TEST_F(WindowFrequencyAnalysisTest, RunningFeedbackRefusesTheSweep)
         nivraSimClearCallLog();
         click("StartSweepPushButton");
         ASSERT_EQ(answerer.count(), 1) << status;
-        EXPECT_EQ(str(answerer.last().title), "PID Running");
-        EXPECT_EQ(str(answerer.last().text), "Stop feedback before Frequency Analysis");
+        EXPECT_EQ(str(answerer.last().title + "|" + answerer.last().text),
+                  "PID Running|Stop feedback before Frequency Analysis");
         EXPECT_EQ(str(SimCallLog::calls().join('|')), "getDisplayFreq(*1000, *0)") << status;
-        EXPECT_EQ(w<QTreeWidget>("plotsTree")->topLevelItemCount(), 0);
-        EXPECT_FALSE(window->sweepRunning());
     }
-}
-
-TEST_F(WindowFrequencyAnalysisTest, UnopenableDisplayNodeRefusesTheSweep)
-{
-    makeWindow();
+    mailbox->pidStatus = 0;
     nivraSimFailNodeOpen("/dev/nivra_dma_displ", 1);
+    answerer.clear();
     click("StartSweepPushButton");
     ASSERT_EQ(answerer.count(), 1);
-    EXPECT_EQ(str(answerer.last().title), "Error");
-    EXPECT_EQ(str(answerer.last().text), "Cannot open /dev/nivra_dma_displ");
+    EXPECT_EQ(str(answerer.last().title + "|" + answerer.last().text),
+              "Error|Cannot open /dev/nivra_dma_displ");
     EXPECT_EQ(w<QTreeWidget>("plotsTree")->topLevelItemCount(), 0);
     EXPECT_FALSE(window->sweepRunning());
     EXPECT_TRUE(w<QPushButton>("StartSweepPushButton")->isEnabled());
@@ -342,12 +263,10 @@ TEST_F(WindowFrequencyAnalysisTest, SweepOfTheYLoopThroughBpm2)
     nivraSimClearCallLog();
     click("StartSweepPushButton");
 
-    EXPECT_TRUE(window->sweepRunning());
     EXPECT_FALSE(w<QPushButton>("StartSweepPushButton")->isEnabled());
     EXPECT_TRUE(w<QPushButton>("StopSweepPushButton")->isEnabled());
-    auto *tree = w<QTreeWidget>("plotsTree");
-    ASSERT_EQ(tree->topLevelItemCount(), 1);
-    EXPECT_EQ(str(tree->topLevelItem(0)->text(0)), "plot_y_y_0");
+    ASSERT_EQ(w<QTreeWidget>("plotsTree")->topLevelItemCount(), 1);
+    EXPECT_EQ(str(w<QTreeWidget>("plotsTree")->topLevelItem(0)->text(0)), "plot_y_y_0");
     ASSERT_TRUE(waitForSweepEnd());
 
     EXPECT_TRUE(w<QPushButton>("StartSweepPushButton")->isEnabled());
@@ -359,17 +278,14 @@ TEST_F(WindowFrequencyAnalysisTest, SweepOfTheYLoopThroughBpm2)
     const double expected = 2.0 * 2.8 / std::sqrt(1.0 + wt * wt);
     EXPECT_EQ(magnitudeData(0)->at(0)->key, 100.0);
     EXPECT_NEAR(magnitudeData(0)->at(0)->value, expected, 0.05 * expected);
-    EXPECT_EQ(magnitudeData(0)->at(1)->key, 1000.0);
     EXPECT_LT(phaseData(0)->at(1)->value, phaseData(0)->at(0)->value);
 
     const QStringList calls = SimCallLog::calls();
     ASSERT_GE(calls.size(), 6);
-    EXPECT_EQ(str(calls[0]), "getDisplayFreq(*1000, *0)");
-    EXPECT_EQ(str(calls[1]), "open(\"/dev/nivra_dma_displ\", 0)");
+    EXPECT_EQ(str(calls[0] + "|" + calls[1]), "getDisplayFreq(*1000, *0)|open(\"/dev/nivra_dma_displ\", 0)");
     EXPECT_TRUE(calls.contains("funcGenConfig([0, 0.4, 0, 0], [0.5, -1, 0, 2], 100)"))
         << str(calls.join('\n'));
     EXPECT_EQ(str(calls.last()), "close(1000)");
-    EXPECT_EQ(int(SAMP_FREQ), 1000);
 }
 
 TEST_F(WindowFrequencyAnalysisTest, StopKeepsThePointsMeasuredAndTheyExport)
@@ -383,14 +299,8 @@ TEST_F(WindowFrequencyAnalysisTest, StopKeepsThePointsMeasuredAndTheyExport)
     EXPECT_EQ(w<QProgressBar>("progressBar")->value(), 0);
     ASSERT_TRUE(waitForSweepEnd(5000)) << "the stop ends the wait of the second frequency";
     EXPECT_EQ(magnitudeData(0)->size(), 1);
-    EXPECT_EQ(w<QProgressBar>("progressBar")->value(), 0);
     EXPECT_EQ(nivraSimSetting("genOn", 0), 0.0);
     EXPECT_EQ(int(SAMP_FREQ), 1000);
-
-    // Stop without a sweep does nothing.
-    w<QProgressBar>("progressBar")->setValue(42);
-    window->slotStopSweepPushButton();
-    EXPECT_EQ(w<QProgressBar>("progressBar")->value(), 42);
 
     answerer.setFileName(dir.filePath("stopped.csv"));
     click("exportMeasPushButton");
@@ -398,7 +308,6 @@ TEST_F(WindowFrequencyAnalysisTest, StopKeepsThePointsMeasuredAndTheyExport)
     ASSERT_EQ(lines.size(), 3) << str(lines.join('|'));
     EXPECT_EQ(str(lines[0]), "frequency [Hz], amplitude [um/um], phase [deg]");
     EXPECT_TRUE(lines[1].startsWith("100,")) << str(lines[1]);
-    EXPECT_EQ(str(lines[2]), "");
 }
 
 TEST_F(WindowFrequencyAnalysisTest, ClearDuringASweepDropsItsPoints)
@@ -408,15 +317,11 @@ TEST_F(WindowFrequencyAnalysisTest, ClearDuringASweepDropsItsPoints)
     nivraSimClearCallLog();
     click("StartSweepPushButton");
     click("clearGraphsPushButton");
-    EXPECT_EQ(w<QTreeWidget>("plotsTree")->topLevelItemCount(), 0);
     ASSERT_TRUE(waitForSweepEnd());
     EXPECT_EQ(nivraSimCallCount("read"), 2) << "the sweep itself went on";
-    EXPECT_EQ(w<QCustomPlot>("graphMg")->graphCount(), 0);
-    EXPECT_EQ(w<QCustomPlot>("graphPh")->graphCount(), 0);
+    EXPECT_EQ(w<QCustomPlot>("graphMg")->graphCount() + w<QCustomPlot>("graphPh")->graphCount(), 0);
     EXPECT_EQ(w<QTreeWidget>("plotsTree")->topLevelItemCount(), 0);
-
-    // The counter starts again at 0.
-    EXPECT_EQ(window->addPlot(), 0);
+    EXPECT_EQ(window->addPlot(), 0) << "the counter starts again";
 }
 
 TEST_F(WindowFrequencyAnalysisTest, ClosingStopsTheSweepAndTheGenerator)
@@ -427,10 +332,8 @@ TEST_F(WindowFrequencyAnalysisTest, ClosingStopsTheSweepAndTheGenerator)
     click("StartSweepPushButton");
     ASSERT_TRUE(waitForCalls("funcGenEnable", 1));
     window->close();
-    EXPECT_FALSE(window->isVisible());
     ASSERT_TRUE(waitForSweepEnd(5000));
     EXPECT_EQ(nivraSimCallCount("read"), 0);
-    EXPECT_EQ(magnitudeData(0)->size(), 0);
     EXPECT_EQ(nivraSimSetting("genOn", 0), 0.0);
     EXPECT_EQ(int(SAMP_FREQ), 1000);
     EXPECT_TRUE(w<QPushButton>("StartSweepPushButton")->isEnabled());
@@ -447,7 +350,6 @@ TEST_F(WindowFrequencyAnalysisTest, DestroyingTheWindowDuringASweepEndsItCleanly
     EXPECT_EQ(nivraSimSetting("genOn", 0), 0.0);
     EXPECT_EQ(int(SAMP_FREQ), 1000);
     EXPECT_EQ(str(SimCallLog::calls().last()), "close(1000)");
-    EXPECT_EQ(nivraSimCallCount("funcGenEnable"), 3) << "the destructor's and the worker's off";
 }
 
 TEST_F(WindowFrequencyAnalysisTest, StopBetweenTheWorkersEndAndItsNoticeIsHarmless)
@@ -475,100 +377,70 @@ TEST_F(WindowFrequencyAnalysisTest, StopBetweenTheWorkersEndAndItsNoticeIsHarmle
     EXPECT_TRUE(warnings.isEmpty()) << str(warnings.join('|'));
     ASSERT_TRUE(waitForSweepEnd(5000));
     EXPECT_EQ(magnitudeData(0)->size(), 2);
-    EXPECT_TRUE(w<QPushButton>("StartSweepPushButton")->isEnabled());
 }
 
 TEST_F(WindowFrequencyAnalysisTest, PlotEntriesColoursAndVisibility)
 {
     makeWindow();
-    chooseText(w<QComboBox>("outputChComboBox"), "x");
     for (int i = 0; i < 7; ++i)
-        EXPECT_EQ(window->addPlot(), i);
+        window->addPlot();
     auto *tree = w<QTreeWidget>("plotsTree");
-    ASSERT_EQ(tree->topLevelItemCount(), 7);
-    EXPECT_EQ(str(tree->topLevelItem(0)->text(0)), "plot_x_x_0");
     EXPECT_EQ(str(tree->topLevelItem(1)->text(0)), "plot_x_x_1");
     auto *mg = w<QCustomPlot>("graphMg");
     auto *ph = w<QCustomPlot>("graphPh");
-    const QColor colours[] = {Qt::red, Qt::green, Qt::blue, Qt::yellow, Qt::cyan, Qt::magenta, Qt::red};
-    for (int i = 0; i < 7; ++i) {
-        EXPECT_EQ(mg->graph(i)->pen().color(), colours[i]) << i;
-        EXPECT_EQ(ph->graph(i)->pen().color(), colours[i]) << i;
-        EXPECT_TRUE(tree->topLevelItem(i)->isSelected());
-        EXPECT_EQ(tree->topLevelItem(i)->checkState(0), Qt::Checked);
-    }
+    EXPECT_EQ(mg->graph(0)->pen().color(), QColor(Qt::red));
+    EXPECT_EQ(ph->graph(1)->pen().color(), QColor(Qt::green));
+    EXPECT_EQ(mg->graph(6)->pen().color(), QColor(Qt::red));
 
     // Unticking with the mouse hides both graphs of that entry; ticking shows them.
     auto toggle = [&](int i) {
-        QTreeWidgetItem *item = tree->topLevelItem(i);
-        tree->scrollToItem(item);
-        const QRect r = tree->visualItemRect(item);
-        // The check box sits at the start of the row, after the indentation.
+        const QRect r = tree->visualItemRect(tree->topLevelItem(i));
         const QPoint box(r.left() + tree->style()->pixelMetric(QStyle::PM_IndicatorWidth) / 2 + 4,
                          r.center().y());
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, box);
     };
     toggle(1);
     ASSERT_EQ(tree->topLevelItem(1)->checkState(0), Qt::Unchecked);
-    EXPECT_FALSE(mg->graph(1)->visible());
-    EXPECT_FALSE(ph->graph(1)->visible());
+    EXPECT_FALSE(mg->graph(1)->visible() || ph->graph(1)->visible());
     EXPECT_TRUE(mg->graph(0)->visible());
     toggle(1);
-    EXPECT_TRUE(mg->graph(1)->visible());
-    EXPECT_TRUE(ph->graph(1)->visible());
+    EXPECT_TRUE(mg->graph(1)->visible() && ph->graph(1)->visible());
 
     // Points for a plot that does not exist are dropped; others land sorted.
     window->onFrequencyStepDone(7, 10.0, 1.0, 0.0);
-    window->onFrequencyStepDone(-1, 10.0, 1.0, 0.0);
     window->onFrequencyStepDone(2, 20.0, 1.5, -10.0);
     window->onFrequencyStepDone(2, 10.0, 2.0, -5.0);
-    ASSERT_EQ(magnitudeData(2)->size(), 2);
     EXPECT_EQ(magnitudeData(2)->at(0)->key, 10.0);
     EXPECT_EQ(phaseData(2)->at(1)->value, -10.0);
-    for (int i = 0; i < 7; ++i) {
-        if (i == 2)
-            continue;
-        EXPECT_EQ(magnitudeData(i)->size(), 0);
-    }
 }
 
 TEST_F(WindowFrequencyAnalysisTest, ExportWritesOneFilePerSelectedPlot)
 {
     QTemporaryDir dir;
     makeWindow();
-    auto *tree = w<QTreeWidget>("plotsTree");
-
-    // Nothing selected.
     click("exportMeasPushButton");
     ASSERT_EQ(answerer.count(), 1);
-    EXPECT_EQ(str(answerer.last().title), "0 selected graphs ...\n");
-    EXPECT_EQ(str(answerer.last().text), "There are no selected graphs!  \n\n");
+    EXPECT_EQ(str(answerer.last().title + "|" + answerer.last().text),
+              "0 selected graphs ...\n|There are no selected graphs!  \n\n");
 
     for (int i = 0; i < 3; ++i)
         window->addPlot();
     window->onFrequencyStepDone(0, 10.0, 2.0, -4.5);
     window->onFrequencyStepDone(0, 12.589254117941675, 1.99999999, -5.123456789);
     window->onFrequencyStepDone(1, 1000.0, 0.000123456789, -123.0);
-    tree->topLevelItem(2)->setSelected(false);
+    w<QTreeWidget>("plotsTree")->topLevelItem(2)->setSelected(false);
     setChecked(w<QCheckBox>("useBPMscalingCheckBox"), false);
 
     answerer.clear();
     answerer.setFileName(dir.filePath("data.CSV"));
     click("exportMeasPushButton");
     ASSERT_EQ(answerer.count(), 1);
-    EXPECT_EQ(str(answerer.last().kind), "file");
     EXPECT_EQ(str(answerer.last().title), "Select a file to export the data");
     EXPECT_EQ(str(readFile(dir.filePath("data_plot_x_x_0.csv"))),
               "frequency [Hz], amplitude [um], phase [deg]\n10,2,-4.5\n12.5893,2,-5.12346\n");
     EXPECT_EQ(str(readFile(dir.filePath("data_plot_x_x_1.csv"))),
               "frequency [Hz], amplitude [um], phase [deg]\n1000,0.000123457,-123\n");
     EXPECT_FALSE(QFile::exists(dir.filePath("data_plot_x_x_2.csv")));
-
-    // A cancelled dialog writes nothing.
-    answerer.clear();
-    answerer.setFileName(QString());
-    click("exportMeasPushButton");
-    EXPECT_EQ(answerer.count(), 1);
 
     // A file that cannot be opened is skipped without a word; the others are written.
     ASSERT_TRUE(QDir(dir.path()).mkdir("blocked_plot_x_x_0.csv"));
