@@ -1,5 +1,5 @@
 // The sweep worker against the simulated controller: the acquisition table and the
-// step waits, phase unwrapping, the interruptible wait, what one sweep measures and
+// step waits, phase unwrapping, what one sweep measures and
 // sends, and how it ends after a stop or a failed read.
 
 #include <QElapsedTimer>
