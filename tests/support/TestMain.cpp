@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -19,6 +20,11 @@ int main(int argc, char **argv)
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv("XDG_RUNTIME_DIR", dir);
     }
+    // Qt keeps file-dialog history (the last folder visited) in the user's config:
+    // every test program gets a config folder of its own, so no run sees another's.
+    QTemporaryDir configHome;
+    if (configHome.isValid())
+        qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();
