@@ -16,6 +16,8 @@
 #include "GraphRefill.h"
 
 class QTimer;
+class WindowBeamlineConf;
+class WindowPico;
 
 class Updater : public QObject
 {
@@ -44,6 +46,14 @@ public:
     // go on firing in the message's event loop do not pile up further messages.
     void setTimer(QTimer *timer);
 
+    // The beamline window and the current-meter window, handed over by the main
+    // window once it has built them. The engine only keeps them; a cycle never uses
+    // them. The current-meter window is never built, so its pointer stays null.
+    void setBeamlineConf(WindowBeamlineConf *window) { beamlineConf = window; }
+    void setWindowPico(WindowPico *window) { windowPico = window; }
+    WindowBeamlineConf *beamlineConfWindow() const { return beamlineConf; }
+    WindowPico *picoWindow() const { return windowPico; }
+
 public slots:
     void updateGraphs();
     void updateTovashes();
@@ -66,6 +76,9 @@ private:
     bool fftRemoveDC = false;
     int fftMode = 0;
     int fftSelector = 1;
+
+    WindowBeamlineConf *beamlineConf = nullptr;
+    WindowPico *windowPico = nullptr;
 
     QPointer<QTimer> acquisitionTimer;
     bool fatalMessageOpen = false;

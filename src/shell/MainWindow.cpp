@@ -25,8 +25,18 @@
 #include "WidgetGraphXY.h"
 #include "WidgetPidCtrl.h"
 #include "WidgetStats.h"
+#include "WindowBeamlineConf.h"
 #include "WindowDisplaySettings.h"
+#include "WindowFrequencyAnalysis.h"
+#include "WindowManOutCtrl.h"
 #include "WindowPIDparams.h"
+#include "WindowPico.h"
+#include "WindowROC_ROI.h"
+#include "WindowRocking3D.h"
+#include "WindowRockingCurve.h"
+#include "WindowSFPstatus.h"
+#include "WindowSaveData.h"
+#include "WindowStepResponse.h"
 #include "about.h"
 
 namespace {
@@ -62,10 +72,19 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_logWindow(nullp
 
     setWindowTitle(QStringLiteral("NIVRA-ENC Local User Interface v") + BuildNumber::versionText());
 
+    // No current-meter window is ever built, so its action is never offered.
+    ui->actionPico_Amp->setVisible(false);
+
     createChildren();
     fillDocks();
     connectSignals();
     registerGraphs();
+
+    // The engine keeps these two; the current-meter window does not exist.
+    if (updater) {
+        updater->setBeamlineConf(beamlineConf);
+        updater->setWindowPico(windowPico);
+    }
 
     // Bring the feedback widgets up to the controller's state.
     feedbackControl->confChanged(mailboxComm->getPIDconf());
@@ -139,8 +158,19 @@ void MainWindow::createChildren()
     graphRadY->setObjectName(QStringLiteral("graphRadY"));
 
     // Kept for the whole run, hidden until their actions show them.
+    beamlineConf = new WindowBeamlineConf(this);
     windowPIDparams = new WindowPIDparams(this);
+    rocRoi = new WindowROC_ROI(this);
+    stepResponse = new WindowStepResponse(this);
     displaySettings = new WindowDisplaySettings(this);
+    manOutCtrl = new WindowManOutCtrl(this);
+    frequencyAnalysis = new WindowFrequencyAnalysis(this);
+    sfpStatus = new WindowSFPstatus(this);
+
+    m_levelGate.addAction(ui->action_Rocking_Curve);
+    m_levelGate.addAction(ui->actionRocking_Curve_3D);
+    m_levelGate.addAction(ui->actionStep_Response);
+    m_levelGate.addAction(ui->actionManual_Output_Control);
 }
 
 void MainWindow::fillDocks()
@@ -179,13 +209,28 @@ void MainWindow::connectSignals()
 {
     connect(ui->action_Exit, &QAction::triggered, this, &MainWindow::Exit);
     connect(ui->action_Display_Settings, &QAction::triggered, this, &MainWindow::showDispSettings);
+    connect(ui->actionPico_Amp, &QAction::triggered, this, &MainWindow::showPicoWindow);
+    connect(ui->action_Beamline_Settings, &QAction::triggered, this, &MainWindow::showBeamlineConf);
     connect(ui->action_PID_Parameters, &QAction::triggered, this, &MainWindow::showPIDparams);
+    connect(ui->action_ROC_ROI, &QAction::triggered, this, &MainWindow::showROCwindow);
+    connect(ui->actionSFP_info, &QAction::triggered, this, &MainWindow::showSFPinfo);
     connect(ui->action_Login, &QAction::triggered, this, &MainWindow::showLoginDialog);
+    connect(ui->action_Rocking_Curve, &QAction::triggered, this, &MainWindow::showRockCurve);
+    connect(ui->actionRocking_Curve_3D, &QAction::triggered, this, &MainWindow::showRockCurve3D);
+    connect(ui->actionStep_Response, &QAction::triggered, this, &MainWindow::showStepResponse);
+    connect(ui->actionFrequency_Analysis, &QAction::triggered, this,
+            &MainWindow::showFrequencyAnalysisWindow);
+    connect(ui->actionManual_Output_Control, &QAction::triggered, this,
+            &MainWindow::showManualOutputControl);
+    connect(ui->action_Save_Data, &QAction::triggered, this, &MainWindow::showSaveDataWindow);
     connect(ui->action_Log, &QAction::triggered, this, &MainWindow::showLogWindow);
     connect(ui->action_About, &QAction::triggered, this, &MainWindow::showAboutDialog);
 
     // Emitted on the device-link thread: reaches these queued, on this thread.
     connect(mailboxComm, &MailboxComm::nrTovashesChanged, this, &MainWindow::nr_tovashes_changed);
+    connect(mailboxComm, &MailboxComm::nrTovashesChanged, beamlineConf,
+            &WindowBeamlineConf::nr_tovashes_changed);
+    connect(mailboxComm, &MailboxComm::nrTovashesChanged, rocRoi, &WindowROC_ROI::nrTovashesChanged);
     connect(mailboxComm, &MailboxComm::nrTovashesChanged, stats, &WidgetStats::nr_tovashes_changed);
 
     // The PID editors show the DAC channel each loop drives, as last sent.
@@ -195,17 +240,17 @@ void MainWindow::connectSignals()
 
 void MainWindow::connectUserLevelSignals()
 {
-    if (dialogLogin) {
-        connect(dialogLogin, &DialogLogin::userLevelChanged, feedbackControl,
-                &WidgetFeedbackControl::checkUserLevel);
-        connect(dialogLogin, &DialogLogin::userLevelChanged, pidCtrl,
-                &WidgetPidCtrl::enableAndDisableFields);
-        connect(dialogLogin, &DialogLogin::userLevelChanged, this, &MainWindow::handleUserLevelChange);
-    }
-    connect(heartBeat, &HeartBeat::userLevelChanged, feedbackControl,
-            &WidgetFeedbackControl::checkUserLevel);
-    connect(heartBeat, &HeartBeat::userLevelChanged, pidCtrl, &WidgetPidCtrl::enableAndDisableFields);
-    connect(heartBeat, &HeartBeat::userLevelChanged, this, &MainWindow::handleUserLevelChange);
+    // The same receivers, in the same order, for both sources of the level.
+    auto connectLevel = [this](auto *source, auto signal) {
+        connect(source, signal, feedbackControl, &WidgetFeedbackControl::checkUserLevel);
+        connect(source, signal, pidCtrl, &WidgetPidCtrl::enableAndDisableFields);
+        connect(source, signal, rocRoi, &WindowROC_ROI::checkUserLevel);
+        connect(source, signal, beamlineConf, &WindowBeamlineConf::checkUserLevel);
+        connect(source, signal, this, &MainWindow::handleUserLevelChange);
+    };
+    if (dialogLogin)
+        connectLevel(dialogLogin, &DialogLogin::userLevelChanged);
+    connectLevel(heartBeat, &HeartBeat::userLevelChanged);
 }
 
 // --- Graph wiring ---
@@ -369,9 +414,54 @@ void MainWindow::nr_tovashes_changed(int)
     graphRadY->setChannelsHidden(hide1, hide2);
 }
 
+void MainWindow::showBeamlineConf()
+{
+    beamlineConf->showWindow();
+}
+
+void MainWindow::showSFPinfo()
+{
+    // The table fills at the dialog's next refresh.
+    sfpStatus->show();
+}
+
 void MainWindow::showPIDparams()
 {
     windowPIDparams->showWindow();
+}
+
+void MainWindow::showRockCurve()
+{
+    // A new window each time; closing only hides it, and it lives as long as this window.
+    auto *window = new WindowRockingCurve(this);
+    window->show();
+}
+
+void MainWindow::showROCwindow()
+{
+    rocRoi->setUpdater(updater);
+    rocRoi->setBeamlineConf(beamlineConf);
+    rocRoi->setGraphXY(graphXY1, 0);
+    rocRoi->setGraphXY(graphXY2, 1);
+    rocRoi->showWindow();
+}
+
+void MainWindow::showRockCurve3D()
+{
+    auto *window = new WindowRocking3D(this);
+    window->show();
+}
+
+void MainWindow::showPicoWindow()
+{
+    if (windowPico)
+        windowPico->show();
+}
+
+void MainWindow::showSaveDataWindow()
+{
+    auto *window = new WindowSaveData(this);
+    window->show();
 }
 
 void MainWindow::showLoginDialog()
@@ -395,6 +485,11 @@ void MainWindow::Exit()
     QCoreApplication::exit(0);
 }
 
+void MainWindow::showStepResponse()
+{
+    stepResponse->showWindow();
+}
+
 void MainWindow::showDispSettings()
 {
     displaySettings->showWindow();
@@ -405,9 +500,19 @@ void MainWindow::handleUserLevelChange(int user_level)
     m_levelGate.apply(user_level);
 }
 
+void MainWindow::showManualOutputControl()
+{
+    manOutCtrl->showWindow();
+}
+
 void MainWindow::showLogWindow()
 {
     m_logWindow.show();
     m_logWindow.raise();
     m_logWindow.activateWindow();
+}
+
+void MainWindow::showFrequencyAnalysisWindow()
+{
+    frequencyAnalysis->showWindow();
 }

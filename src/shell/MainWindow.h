@@ -2,7 +2,7 @@
 // The application's main window: every live graph in its dock, the "Control" dock
 // with the status panel and the control tabs, the menus that open the tool windows,
 // and the wiring between the panels, the device link, the login dialog and the
-// acquisition engine. Per-BPM displays follow the encoder boxes present; the tool
+// acquisition engine. Per-BPM displays follow the encoder boxes present; four tool
 // actions follow the user level.
 
 #include <QMainWindow>
@@ -24,8 +24,15 @@ class WidgetGraphRad;
 class WidgetGraphXY;
 class WidgetPidCtrl;
 class WidgetStats;
+class WindowBeamlineConf;
 class WindowDisplaySettings;
+class WindowFrequencyAnalysis;
+class WindowManOutCtrl;
 class WindowPIDparams;
+class WindowPico;
+class WindowROC_ROI;
+class WindowSFPstatus;
+class WindowStepResponse;
 
 namespace Ui {
 class MainWindow;
@@ -46,18 +53,25 @@ public:
     // The log window, fed by start-up's functor destination.
     Logging::Window *logWindow() { return &m_logWindow; }
 
-    // Tool windows of later menus register their actions here to be gated by level.
-    UserLevelGate &userLevelGate() { return m_levelGate; }
-
 public slots:
     void nr_tovashes_changed(int count);
+    void showBeamlineConf();
+    void showSFPinfo();
     void showPIDparams();
+    void showRockCurve();
+    void showROCwindow();
+    void showRockCurve3D();
+    void showPicoWindow();
+    void showSaveDataWindow();
     void showLoginDialog();
     void showAboutDialog();
     void Exit();
+    void showStepResponse();
     void showDispSettings();
     void handleUserLevelChange(int user_level);
+    void showManualOutputControl();
     void showLogWindow();
+    void showFrequencyAnalysisWindow();
 
 private:
     void createChildren();
@@ -94,8 +108,15 @@ private:
     WidgetGraphPos *graphPosY = nullptr;
     WidgetGraphRad *graphRadX = nullptr;
     WidgetGraphRad *graphRadY = nullptr;
+    WindowBeamlineConf *beamlineConf = nullptr;
     WindowPIDparams *windowPIDparams = nullptr;
+    WindowROC_ROI *rocRoi = nullptr;
+    WindowPico *windowPico = nullptr;   // never built: its action stays hidden
+    WindowSFPstatus *sfpStatus = nullptr;
+    WindowStepResponse *stepResponse = nullptr;
     WindowDisplaySettings *displaySettings = nullptr;
+    WindowManOutCtrl *manOutCtrl = nullptr;
+    WindowFrequencyAnalysis *frequencyAnalysis = nullptr;
 
     QDockWidget *dockXY = nullptr;
     QWidget *xyContainer = nullptr;
@@ -108,5 +129,6 @@ private:
     QDockWidget *dockEncoder1 = nullptr;
     QDockWidget *dockEncoder2 = nullptr;
 
+    // Rocking curve, 3-D rocking curve, step response and manual output control.
     UserLevelGate m_levelGate;
 };

@@ -10,6 +10,10 @@ export NIVRA_SIM_TRACE="$WORK/sim-trace.txt"
 export XDG_RUNTIME_DIR="$WORK/runtime"
 mkdir -p "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
+# Qt keeps the file dialogs' last folder in the user's configuration: a folder left
+# there by anything else (one that cannot be listed, say) must not reach the program.
+export XDG_CONFIG_HOME="$WORK/config"
+mkdir -p "$XDG_CONFIG_HOME"
 
 PID=
 fail() {

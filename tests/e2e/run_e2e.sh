@@ -100,6 +100,22 @@ AFTER=$(count_dark "$WORK/admin.png" "$CONTROL")
 pass "admin login enables the control panels ($BEFORE -> $AFTER dark pixels)"
 [ -n "${NIVRA_E2E_SCREENSHOT:-}" ] && cp "$WORK/admin.png" "$NIVRA_E2E_SCREENSHOT"
 
+# --- Tools > Rocking Curve 3D, open to admin, shows its window; Escape hides it ---
+focus "$WIN"
+xdotool key alt+t
+sleep 0.5
+xdotool key 3
+R3D=$(timeout 10 xdotool search --sync --onlyvisible --name '^3D Rocking Curve$' | head -1)
+[ -n "$R3D" ] || fail "Tools > Rocking Curve 3D showed no window"
+focus "$R3D"
+xdotool key Escape
+for _ in $(seq 1 25); do
+    xdotool search --onlyvisible --name '^3D Rocking Curve$' >/dev/null 2>&1 || break
+    sleep 0.2
+done
+xdotool search --onlyvisible --name '^3D Rocking Curve$' >/dev/null 2>&1 && fail "3-D rocking window still shown"
+pass "Tools > Rocking Curve 3D shows its window"
+
 # --- Help > Log shows "Started logger" (saved from the window to a file) ---
 save_log_window
 grep -q 'Started logger' "$WORK/shown.log" || fail "no 'Started logger' line in the log window"

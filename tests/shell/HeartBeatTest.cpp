@@ -16,6 +16,7 @@
 #include "NivraSim.h"
 #include "QLed.h"
 #include "ShellTestSupport.h"
+#include "SimCallLog.h"
 
 namespace {
 
@@ -114,7 +115,7 @@ TEST_F(HeartBeatTest, FeedbackButtonSendsOneThenZeroAndResetSendsReset)
     QTest::mouseClick(feedback, Qt::LeftButton);
     EXPECT_FALSE(feedback->isChecked());
     EXPECT_FALSE(panel.feedbackWanted);
-    const QStringList calls = simCalls(QStringLiteral("setFBenable"));
+    const QStringList calls = SimCallLog::callsTo("setFBenable");
     ASSERT_EQ(calls.size(), 2);
     EXPECT_TRUE(calls[0].startsWith(QStringLiteral("setFBenable(1)")));
     EXPECT_TRUE(calls[1].startsWith(QStringLiteral("setFBenable(0)")));
@@ -127,7 +128,7 @@ TEST_F(HeartBeatTest, FeedbackButtonSendsOneThenZeroAndResetSendsReset)
 
     nivraSimClearCallLog();
     QTest::mouseClick(button(panel, "resetPIDbutton"), Qt::LeftButton);
-    EXPECT_EQ(simCalls(QStringLiteral("setCtrlReset")).size(), 1);
+    EXPECT_EQ(SimCallLog::callsTo("setCtrlReset").size(), 1);
 }
 
 TEST_F(HeartBeatTest, LevelPollEnablesDisablesAndAnnounces)
@@ -137,7 +138,7 @@ TEST_F(HeartBeatTest, LevelPollEnablesDisablesAndAnnounces)
     // panel is built.
     nivraSimClearCallLog();
     HeartBeat panel;
-    EXPECT_EQ(simCalls(QStringLiteral("getLockStatus")).size(), 2);
+    EXPECT_EQ(SimCallLog::callsTo("getLockStatus").size(), 2);
     EXPECT_EQ(userLevel, 0);
     EXPECT_FALSE(panel.isEnabled());
     EXPECT_FALSE(button(panel, "buttonFdbk")->isEnabled());

@@ -1,6 +1,7 @@
-// Main window: title, menus and docks, the encoder-box rule, the user-level rule,
-// the windows created per selection, the PID tab and picture window wired to the
-// feedback panel and the user level, and the graph registrations with the engine.
+// Main window: title and docks, the encoder-box rule, the user-level rule, the about
+// boxes created per selection, the PID tab and picture window wired to the feedback
+// panel and the user level, and the graph registrations with the engine. The menus
+// and the tool windows they open: MainWindowToolsTest.cpp.
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -12,10 +13,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QSettings>
 #include <QSignalSpy>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -32,6 +31,7 @@
 #include "HeartBeat.h"
 #include "MailboxComm.h"
 #include "MainWindow.h"
+#include "MainWindowFixture.h"
 #include "NivraLibrary.h"
 #include "NivraSim.h"
 #include "ShellTestSupport.h"
@@ -44,113 +44,19 @@
 #include "WidgetGraphXY.h"
 #include "WidgetPidCtrl.h"
 #include "WidgetStats.h"
+#include "WindowBeamlineConf.h"
 #include "WindowDisplaySettings.h"
 #include "WindowPIDparams.h"
+#include "WindowROC_ROI.h"
 #include "about.h"
 
-namespace {
-
-class MainWindowTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        nivraSimReset(3);
-        ASSERT_TRUE(dir.isValid());
-        ConfigIni::setFilePathForTesting(dir.filePath(QStringLiteral("config.ini")));
-        config = std::make_unique<ConfigIni>();
-        configIni = config.get();
-        link = std::make_unique<MailboxComm>();
-        mailboxComm = link.get();
-        engine = std::make_unique<Updater>();
-        updater = engine.get();
-        dialogLogin = nullptr;
-        userLevel = 0;
-        std::copy_n(BPM_SCALE_X, 2, savedScaleX);
-        std::copy_n(BPM_SCALE_Y, 2, savedScaleY);
-        std::copy_n(BPM_DIST_X, 2, savedDistX);
-        std::copy_n(BPM_DIST_Y, 2, savedDistY);
-    }
-    void TearDown() override
-    {
-        dialogLogin = nullptr;
-        updater = nullptr;
-        mailboxComm = nullptr;
-        configIni = nullptr;
-        ConfigIni::setFilePathForTesting(QString());
-        nivraSimClearFaults();
-        nivraSimUseManualClock(0);
-        std::copy_n(savedScaleX, 2, BPM_SCALE_X);
-        std::copy_n(savedScaleY, 2, BPM_SCALE_Y);
-        std::copy_n(savedDistX, 2, BPM_DIST_X);
-        std::copy_n(savedDistY, 2, BPM_DIST_Y);
-    }
-
-    static QDockWidget *dock(MainWindow &w, const QString &title)
-    {
-        for (QDockWidget *d : w.findChildren<QDockWidget *>())
-            if (d->windowTitle() == title)
-                return d;
-        return nullptr;
-    }
-    template <typename T>
-    static T *child(MainWindow &w, const char *name)
-    {
-        return w.findChild<T *>(QString::fromLatin1(name));
-    }
-    static bool checkHidden(QWidget *graph, const char *box)
-    {
-        auto *check = graph->findChild<QCheckBox *>(QString::fromLatin1(box));
-        EXPECT_NE(check, nullptr) << box;
-        return check ? check->isHidden() : false;
-    }
-
-    QTemporaryDir dir;
-    std::unique_ptr<ConfigIni> config;
-    std::unique_ptr<MailboxComm> link;
-    std::unique_ptr<Updater> engine;
-    double savedScaleX[2], savedScaleY[2], savedDistX[2], savedDistY[2];
-};
-
-} // namespace
-
-TEST_F(MainWindowTest, TitleMenusAndDocks)
+TEST_F(MainWindowTest, TitleAndDocks)
 {
     DialogAnswerer answerer;
     MainWindow w;
     EXPECT_EQ(answerer.count(), 0) << "the build-number resource opens";
     EXPECT_EQ(w.windowTitle(), QStringLiteral("NIVRA-ENC Local User Interface v2.0.0"));
     EXPECT_EQ(w.objectName(), QStringLiteral("MainWindow"));
-
-    // Menus and their actions, in order.
-    const QList<QAction *> menus = w.menuBar()->actions();
-    ASSERT_EQ(menus.size(), 3);
-    const struct {
-        const char *object;
-        const char *title;
-        QStringList actions;
-        QStringList texts;
-    } expected[] = {
-        {"menu_FIle", "&File", {"action_Exit"}, {"&Exit"}},
-        {"menu_Tools",
-         "&Settings",
-         {"action_Display_Settings", "action_PID_Parameters", "action_Login"},
-         {"&Display Settings", "&PID Parameters", "&Login"}},
-        {"menu_Help", "&Help", {"action_Log", "action_About"}, {"&Log", "&About"}},
-    };
-    for (int m = 0; m < 3; ++m) {
-        QMenu *menu = menus[m]->menu();
-        ASSERT_NE(menu, nullptr);
-        EXPECT_EQ(menu->objectName(), QString::fromLatin1(expected[m].object));
-        EXPECT_EQ(menu->title(), QString::fromLatin1(expected[m].title));
-        const QList<QAction *> actions = menu->actions();
-        ASSERT_EQ(actions.size(), expected[m].actions.size()) << expected[m].object;
-        for (int a = 0; a < actions.size(); ++a) {
-            EXPECT_EQ(actions[a]->objectName(), expected[m].actions[a]);
-            EXPECT_EQ(actions[a]->text(), expected[m].texts[a]);
-            EXPECT_TRUE(actions[a]->shortcut().isEmpty());
-        }
-    }
 
     // Docks: graph XY left, the spectrum with every other graph dock in its tab group,
     // the control dock on the right with the status panel above the tabs.
@@ -309,25 +215,35 @@ TEST_F(MainWindowTest, FirstEncoderRuleRunsDuringConstruction)
 TEST_F(MainWindowTest, UserLevelRuleIncludingAFailedPoll)
 {
     MainWindow w;
-    // Stand-ins for the tool actions that the gate governs.
-    QAction manual(QStringLiteral("Manual Output Control"));
-    QAction rocking(QStringLiteral("&Rocking Curve"));
-    w.userLevelGate().addAction(&manual);
-    w.userLevelGate().addAction(&rocking);
+    QList<QAction *> gated;
+    for (const char *name : {"action_Rocking_Curve", "actionRocking_Curve_3D", "actionStep_Response",
+                             "actionManual_Output_Control"})
+        gated << action(w, name);
+    ASSERT_FALSE(gated.contains(nullptr));
+    QList<QAction *> others;
+    for (QAction *menu : w.menuBar()->actions())
+        for (QAction *a : menu->menu()->actions())
+            if (!a->isSeparator() && !gated.contains(a) && a->isVisible())
+                others << a;
+    // Hidden, the current-meter action is disabled as well (Qt's rule).
+    ASSERT_EQ(others.size(), 11) << "the other visible menu actions";
 
-    auto granted = [&] { return manual.isEnabled() && rocking.isEnabled(); };
-    auto refused = [&] { return !manual.isEnabled() && !rocking.isEnabled(); };
+    auto granted = [&] { return std::all_of(gated.begin(), gated.end(), [](QAction *a) { return a->isEnabled(); }); };
+    auto refused = [&] { return std::none_of(gated.begin(), gated.end(), [](QAction *a) { return a->isEnabled(); }); };
 
-    w.handleUserLevelChange(1);
-    EXPECT_TRUE(granted());
-    w.handleUserLevelChange(0);
-    EXPECT_TRUE(refused());
-    w.handleUserLevelChange(2);
-    EXPECT_TRUE(granted()) << "admin grants what user grants";
-    w.handleUserLevelChange(-1);
-    EXPECT_TRUE(refused());
-    w.handleUserLevelChange(3);
-    EXPECT_TRUE(refused());
+    EXPECT_TRUE(refused()) << "cruise at start";
+    // Admin grants what user grants; a failed poll (negative) or an unknown level
+    // grants nothing. No other action is ever gated.
+    const struct {
+        int level;
+        bool grants;
+    } levels[] = {{1, true}, {0, false}, {2, true}, {-1, false}, {1, true}, {3, false}, {2, true}, {-2, false}};
+    for (const auto &l : levels) {
+        w.handleUserLevelChange(l.level);
+        EXPECT_TRUE(l.grants ? granted() : refused()) << l.level;
+        for (QAction *a : others)
+            EXPECT_TRUE(a->isEnabled()) << l.level << " " << a->objectName().toStdString();
+    }
 
     // Through the connections: the login dialog and the status panel's poll.
     DialogLogin login(&w);
@@ -520,11 +436,8 @@ TEST_F(MainWindowTest, PidParametersActionShowsTheKeptPictureWindowAtEveryLevel)
 
 TEST_F(MainWindowTest, PidDacLabelsFollowTheChannelsTheFeedbackPanelSends)
 {
-    {
-        QSettings file(dir.filePath(QStringLiteral("config.ini")), QSettings::IniFormat);
-        file.setValue(QStringLiteral("Beamline/DAC_posX"), 3);
-        file.setValue(QStringLiteral("Beamline/DAC_posY"), 1);
-    }
+    config.setValue(QStringLiteral("Beamline/DAC_posX"), 3);
+    config.setValue(QStringLiteral("Beamline/DAC_posY"), 1);
     // Logged in as "user": the feedback panel is usable.
     logIn("user", "user");
     userLevel = 1;
@@ -582,14 +495,25 @@ TEST_F(MainWindowTest, PidDacLabelsFollowTheChannelsTheFeedbackPanelSends)
 
 namespace {
 
-// Records, in order, which of the watched widgets saw its enabled state change.
+// Records, in order, which of the watched widgets or actions saw its enabled state
+// change.
 class EnabledChangeLog : public QObject
 {
 public:
     void watch(QObject *object, const QString &name)
     {
+        ASSERT_NE(object, nullptr) << name.toStdString();
         m_names.insert(object, name);
         object->installEventFilter(this);
+    }
+    void watch(QAction *action, const QString &name)
+    {
+        ASSERT_NE(action, nullptr) << name.toStdString();
+        connect(action, &QAction::changed, this, [this, action, name, was = action->isEnabled()]() mutable {
+            if (action->isEnabled() != was)
+                m_log << name;
+            was = action->isEnabled();
+        });
     }
     QStringList take() { return std::exchange(m_log, {}); }
 
@@ -608,7 +532,7 @@ private:
 
 } // namespace
 
-TEST_F(MainWindowTest, PidFieldsFollowTheUserLevelOfTheLoginDialogAndOfTheStatusPoll)
+TEST_F(MainWindowTest, UserLevelReachesItsFiveReceiversInOrderFromTheLoginDialogAndTheStatusPoll)
 {
     DialogAnswerer answerer;
     MainWindow w;
@@ -618,48 +542,53 @@ TEST_F(MainWindowTest, PidFieldsFollowTheUserLevelOfTheLoginDialogAndOfTheStatus
 
     auto *feedback = w.findChild<WidgetFeedbackControl *>();
     auto *pid = w.findChild<WidgetPidCtrl *>();
-    ASSERT_TRUE(feedback && pid);
-    auto *editors = pid->findChild<QTabWidget *>(QStringLiteral("verticalTabWidget"));
-    auto *pidUpdate = pid->findChild<QPushButton *>(QStringLiteral("pushButtonUpdate"));
-    ASSERT_TRUE(editors && pidUpdate);
-    EXPECT_FALSE(editors->isEnabled()) << "cruise at start";
+    auto *rocRoi = w.findChild<WindowROC_ROI *>();
+    auto *beamline = w.findChild<WindowBeamlineConf *>();
+    ASSERT_TRUE(feedback && pid && rocRoi && beamline);
+    auto *editors = ::child<QTabWidget>(pid, "verticalTabWidget");
+    auto *pidUpdate = ::child<QPushButton>(pid, "pushButtonUpdate");
+    auto *roi = ::child<QWidget>(::child<QWidget>(rocRoi, "rocWidget0"), "roiXDoubleSpinBox");
+    auto *box = ::child<QWidget>(beamline, "boxBPM1");
+    QAction *manual = action(w, "actionManual_Output_Control");
+    ASSERT_TRUE(editors && pidUpdate && roi && box && manual);
+    // Cruise, as the login dialog shows it: everything closed.
+    login.showLevel();
+    EXPECT_FALSE(editors->isEnabled());
+    EXPECT_FALSE(roi->isEnabled());
+    EXPECT_FALSE(box->isEnabled());
+    EXPECT_FALSE(manual->isEnabled());
 
-    // A gated tool action stands for the main window's own receiver.
-    QAction tool(QStringLiteral("Manual Output Control"));
-    w.userLevelGate().addAction(&tool);
-    w.handleUserLevelChange(0);
-    auto *toolButton = new QWidget(&w);   // follows the action's state
-    QObject::connect(&tool, &QAction::changed, toolButton, [&] { toolButton->setEnabled(tool.isEnabled()); });
-    toolButton->setEnabled(false);
-
+    const QStringList all{"feedback", "pid", "rocroi", "beamline", "main"};
     EnabledChangeLog order;
     order.watch(feedback, QStringLiteral("feedback"));
     order.watch(editors, QStringLiteral("pid"));
-    order.watch(toolButton, QStringLiteral("window"));
+    order.watch(roi, QStringLiteral("rocroi"));
+    order.watch(box, QStringLiteral("beamline"));
+    order.watch(manual, QStringLiteral("main"));
 
     auto logInThroughTheDialog = [&](const char *user, const char *password) {
         w.showLoginDialog();
-        QTest::keyClicks(login.findChild<QLineEdit *>(QStringLiteral("usernameLineEdit")), QString::fromLatin1(user));
-        QTest::keyClicks(login.findChild<QLineEdit *>(QStringLiteral("passwordLineEdit")),
-                         QString::fromLatin1(password));
-        QTest::mouseClick(login.findChild<QPushButton *>(QStringLiteral("logIn")), Qt::LeftButton);
+        QTest::keyClicks(::child<QLineEdit>(&login, "usernameLineEdit"), QString::fromLatin1(user));
+        QTest::keyClicks(::child<QLineEdit>(&login, "passwordLineEdit"), QString::fromLatin1(password));
+        QTest::mouseClick(::child<QPushButton>(&login, "logIn"), Qt::LeftButton);
     };
 
-    // The login dialog's signal: admin opens the editors, after the feedback panel
-    // and before the main window's own rule.
+    // The login dialog's signal: admin opens everything, in the order of the receivers.
     logInThroughTheDialog("admin", "admin");
     ASSERT_EQ(userLevel, 2);
     EXPECT_EQ(answerer.count(), 0);
     EXPECT_TRUE(editors->isEnabled());
-    EXPECT_EQ(order.take(), (QStringList{"feedback", "pid", "window"}));
+    EXPECT_EQ(order.take(), all);
 
-    // "user" closes the editors again but not the feedback panel; "Update" stays.
+    // "user" closes the administrator's fields but not the feedback panel or the
+    // tool action; "Update" stays.
     logInThroughTheDialog("user", "user");
     ASSERT_EQ(userLevel, 1);
     EXPECT_FALSE(editors->isEnabled());
     EXPECT_TRUE(feedback->isEnabled());
     EXPECT_TRUE(pidUpdate->isEnabled());
-    order.take();
+    EXPECT_TRUE(manual->isEnabled());
+    EXPECT_EQ(order.take(), (QStringList{"pid", "rocroi", "beamline"}));
 
     // The status panel's poll alone: the controller now reports admin.
     auto *status = w.findChild<HeartBeat *>();
@@ -667,16 +596,18 @@ TEST_F(MainWindowTest, PidFieldsFollowTheUserLevelOfTheLoginDialogAndOfTheStatus
     logIn("admin", "admin");
     status->refreshFields();
     EXPECT_EQ(userLevel, 2);
-    EXPECT_TRUE(editors->isEnabled());
+    EXPECT_EQ(order.take(), (QStringList{"pid", "rocroi", "beamline"}));
 
-    // A failed poll says nothing about the operator: the editors stay as they are.
+    // A failed poll says nothing about the operator: the panels stay as they are,
+    // only the main window's tool actions close.
     nivraSimFailCall("getLockStatus", -2);
     status->refreshFields();
     EXPECT_EQ(userLevel, -2);
     EXPECT_TRUE(editors->isEnabled());
+    EXPECT_EQ(order.take(), QStringList{"main"});
     nivraSimFailCall("getLockStatus", 0);
     status->refreshFields();
-    EXPECT_TRUE(tool.isEnabled());
+    EXPECT_TRUE(manual->isEnabled());
     order.take();
 
     // Cruise through the poll closes everything, in the same order.
@@ -686,5 +617,5 @@ TEST_F(MainWindowTest, PidFieldsFollowTheUserLevelOfTheLoginDialogAndOfTheStatus
     EXPECT_FALSE(editors->isEnabled());
     EXPECT_FALSE(feedback->isEnabled());
     EXPECT_TRUE(pidUpdate->isEnabled());
-    EXPECT_EQ(order.take(), (QStringList{"feedback", "pid", "window"}));
+    EXPECT_EQ(order.take(), all);
 }
