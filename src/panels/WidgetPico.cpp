@@ -18,8 +18,7 @@ WidgetPico::WidgetPico(QWidget *parent) : QWidget(parent), ui(new Ui::WidgetPico
     connect(ui->saveButton, &QPushButton::released, this, &WidgetPico::sendSettings);
     setCurrents(0.0, 0.0, 0.0, 0.0);
 
-    // Automatic ranging is not offered by the meters yet: "AUTO" stays in the list
-    // but cannot be chosen.
+    // "AUTO" is listed but cannot be chosen.
     if (auto *model = qobject_cast<QStandardItemModel *>(ui->rangeBox->model())) {
         if (QStandardItem *autoItem = model->item(2))
             autoItem->setFlags(autoItem->flags() & ~(Qt::ItemIsEnabled | Qt::ItemIsSelectable));

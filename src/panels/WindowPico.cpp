@@ -18,6 +18,12 @@ void fillPane(WidgetPico *pane, int meter)
     pane->setCurrents(status.channel1, status.channel2, status.channel3, status.channel4);
 }
 
+void showMeter(WidgetPico *pane, QLabel *label, bool shown)
+{
+    pane->setVisible(shown);
+    label->setVisible(shown);
+}
+
 } // namespace
 
 WindowPico::WindowPico(QWidget *parent) : QDialog(parent), ui(new Ui::WindowPico)
@@ -27,10 +33,8 @@ WindowPico::WindowPico(QWidget *parent) : QDialog(parent), ui(new Ui::WindowPico
     int bpm1 = 0;
     int bpm2 = 0;
     getTovashes(&bpm1, &bpm2);
-    ui->widgetPico0->setVisible(bpm1 != 0);
-    ui->label_oscalon0->setVisible(bpm1 != 0);
-    ui->widgetPico1->setVisible(bpm2 != 0);
-    ui->label_oscalon1->setVisible(bpm2 != 0);
+    showMeter(ui->widgetPico0, ui->label_oscalon0, bpm1 != 0);
+    showMeter(ui->widgetPico1, ui->label_oscalon1, bpm2 != 0);
 
     auto *timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this, &WindowPico::refreshFields);
@@ -48,25 +52,16 @@ void WindowPico::refreshFields()
     int bpm2 = 0;
     getTovashes(&bpm1, &bpm2);
 
-    if (bpm1 == 1 && bpm2 == 1) {
-        ui->widgetPico0->show();
-        ui->label_oscalon0->show();
+    // Only (1, 1), (1, 0) and (0, 1) say which meters are there; any other pair
+    // (none, or a failed read) leaves the panes as they are.
+    const bool known = (bpm1 == 1 && (bpm2 == 0 || bpm2 == 1)) || (bpm1 == 0 && bpm2 == 1);
+    if (!known)
+        return;
+
+    showMeter(ui->widgetPico0, ui->label_oscalon0, bpm1 == 1);
+    showMeter(ui->widgetPico1, ui->label_oscalon1, bpm2 == 1);
+    if (bpm1 == 1)
         fillPane(ui->widgetPico0, 0);
-        ui->widgetPico1->show();
-        ui->label_oscalon1->show();
+    if (bpm2 == 1)
         fillPane(ui->widgetPico1, 1);
-    } else if (bpm1 == 1 && bpm2 == 0) {
-        ui->widgetPico1->hide();
-        ui->label_oscalon1->hide();
-        ui->widgetPico0->show();
-        ui->label_oscalon0->show();
-        fillPane(ui->widgetPico0, 0);
-    } else if (bpm1 == 0 && bpm2 == 1) {
-        ui->widgetPico0->hide();
-        ui->label_oscalon0->hide();
-        ui->widgetPico1->show();
-        ui->label_oscalon1->show();
-        fillPane(ui->widgetPico1, 1);
-    }
-    // Any other pair (none, or a failed read) leaves the panes as they are.
 }
