@@ -1,8 +1,8 @@
 #include "BPM.h"
 #include "ui_BPM.h"
 
-#include "MailboxComm.h"
 #include "AcquisitionSettings.h"
+#include "MailboxComm.h"
 
 #include <algorithm>
 #include <array>

@@ -35,6 +35,7 @@ WindowBeamlineConf::WindowBeamlineConf(QWidget *parent)
     connect(ui->buttonBox, &QDialogButtonBox::clicked, this, &WindowBeamlineConf::sendSettings);
 
     nr_tovashes_changed();
+    checkUserLevel();
 }
 
 WindowBeamlineConf::~WindowBeamlineConf()
@@ -48,18 +49,11 @@ void WindowBeamlineConf::nr_tovashes_changed()
     int second = 0;
     getTovashes(&first, &second);
 
-    bool show1 = false;
-    bool show2 = false;
-    if (first == 1 && second == 1) {
-        show1 = true;
-        show2 = true;
-    } else if (first == 1 && second == 0) {
-        show1 = true;
-    } else if (first == 0 && second == 1) {
-        show2 = true;
-    }
-    ui->boxBPM1->setVisible(show1);
-    ui->boxBPM2->setVisible(show2);
+    // The pair is one flag per BPM; a value other than 0 or 1 in either place makes
+    // the whole answer unusable, and then neither BPM shows.
+    const bool known = (first == 0 || first == 1) && (second == 0 || second == 1);
+    ui->boxBPM1->setVisible(known && first == 1);
+    ui->boxBPM2->setVisible(known && second == 1);
 }
 
 void WindowBeamlineConf::checkUserLevel()
@@ -120,6 +114,8 @@ void WindowBeamlineConf::loadBPMbox(int bpm)
 
 void WindowBeamlineConf::sendSettings(QAbstractButton *button)
 {
+    if (!button)
+        return;
     const QString text = button->text();
     if (text == QLatin1String("&Save") || text == QLatin1String("Save"))
         saveSettings();
@@ -135,8 +131,10 @@ void WindowBeamlineConf::saveSettings()
     emit BPMscaleChanged();
 }
 
-void WindowBeamlineConf::applySettings(int bpm)
+void WindowBeamlineConf::applySettings(int requested)
 {
+    // Any index but 0 means BPM 2, as in the store; the per-BPM arrays hold two.
+    const int bpm = requested == 0 ? 0 : 1;
     const BPM *box = bpm == 0 ? ui->boxBPM1 : ui->boxBPM2;
 
     int encType = 0;

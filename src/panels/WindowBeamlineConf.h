@@ -29,6 +29,7 @@ public:
     void loadBPMbox(int bpm);
     // Applies every shown box, then announces BPMscaleChanged.
     void saveSettings();
+    // bpm 0: BPM 1, any other value BPM 2.
     void applySettings(int bpm);
 
 signals:

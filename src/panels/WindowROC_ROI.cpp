@@ -128,18 +128,11 @@ void WindowROC_ROI::nrTovashesChanged(int nrTovashes)
     int second = 0;
     getTovashes(&first, &second);
 
-    bool show0 = false;
-    bool show1 = false;
-    if (first == 1 && second == 1) {
-        show0 = true;
-        show1 = true;
-    } else if (first == 1 && second == 0) {
-        show0 = true;
-    } else if (first == 0 && second == 1) {
-        show1 = true;
-    }
-    ui->rocWidget0->setVisible(show0);
-    ui->rocWidget1->setVisible(show1);
+    // The pair is one flag per BPM; a value other than 0 or 1 in either place makes
+    // the whole answer unusable, and then neither BPM shows.
+    const bool known = (first == 0 || first == 1) && (second == 0 || second == 1);
+    ui->rocWidget0->setVisible(known && first == 1);
+    ui->rocWidget1->setVisible(known && second == 1);
 
     m_nrTovashes = nrTovashes;
 }

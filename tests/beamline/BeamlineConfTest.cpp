@@ -45,12 +45,18 @@ TEST_F(BeamlineConfTest, ConstructionSendsTheRateOncePerBoxAndFollowsTheEncoderB
     EXPECT_TRUE(shown(0));
     EXPECT_TRUE(shown(1));
 
-    // With only BPM 1's encoder box, the constructor's own decision hides BPM 2.
+    EXPECT_TRUE(box(0)->isEnabled());
+
+    // With only BPM 1's encoder box, the constructor's own decision hides BPM 2; the
+    // user level applies from the start, before any show.
     window.reset();
     nivraSimSetTovash(1, 0);
+    userLevel = 1;
     makeWindow();
     EXPECT_TRUE(shown(0));
     EXPECT_FALSE(shown(1));
+    EXPECT_FALSE(box(0)->isEnabled());
+    EXPECT_FALSE(box(1)->isEnabled());
 }
 
 TEST_F(BeamlineConfTest, EncoderBoxPairDecidesWhichBoxesShow)
@@ -250,6 +256,20 @@ TEST_F(BeamlineConfTest, LoadingShowsStoredValuesAsTheBoxesHoldThem)
     const QStringList calls = deviceCalls();
     ASSERT_FALSE(calls.isEmpty());
     EXPECT_EQ(calls.first(), "setCrossBar(0, 1, 0, 3, 2)");
+}
+
+TEST_F(BeamlineConfTest, AnyIndexButZeroAppliesBpm2)
+{
+    openWindow();
+    replaceText(field<QDoubleSpinBox>(1, "horNradCountDoubleSpinBox"), "3");
+    replaceText(field<QDoubleSpinBox>(1, "horDistanceCountsDoubleSpinBox"), "250");
+    BPM_SCALE_X[0] = -1.0;
+    window->applySettings(5);
+    EXPECT_DOUBLE_EQ(BPM_SCALE_X[1], 0.0015);
+    EXPECT_DOUBLE_EQ(BPM_DIST_X[1], 250000.0);
+    EXPECT_DOUBLE_EQ(BPM_SCALE_X[0], -1.0);
+    EXPECT_DOUBLE_EQ(stored("BPM2/Conv_X").toDouble(), 3.0);
+    EXPECT_EQ(SimCallLog::callsTo("setBPMscale"), QStringList({"setBPMscale(1, 0.0015, 0)"}));
 }
 
 TEST_F(BeamlineConfTest, OutOfRangeEncoderChoiceLoadsAsTheSecondEntry)

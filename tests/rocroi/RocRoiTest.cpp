@@ -274,6 +274,16 @@ TEST_F(RocRoiTest, PanesFollowTheEncoderBoxesNotTheModuleCount)
     press(QDialogButtonBox::Apply);
     EXPECT_EQ(SimCallLog::callsTo("setROClimits").size(), 4);
 
+    // Both encoder boxes present but one module counted: BPM 2's pane shows, yet
+    // only BPM 1's limits go out.
+    nivraSimSetTovash(0, 1);
+    nivraSimSetTovash(1, 1);
+    window->nrTovashesChanged(1);
+    EXPECT_TRUE(pane(1)->isVisible());
+    nivraSimClearCallLog();
+    press(QDialogButtonBox::Apply);
+    EXPECT_EQ(SimCallLog::callsTo("setROClimits").size(), 2);
+
     // A failed read of the encoder boxes counts as neither present.
     nivraSimSetTovash(0, 1);
     nivraSimSetTovash(1, 1);
