@@ -241,8 +241,8 @@ void WindowStepResponse::measure(int dac, int display)
     int stimulusWord = 8, responseWord = 0;
     if (!buildOutputVectors(a, b, &bias, &step, &stimulusWord, &responseWord)) {
         mailboxComm->setOutputMux(1);
-        LOG_ERROR() << "Step response: the chosen axis has no DAC channel 1 to 4, word"
-                    << stimulusWord;
+        LOG_ERROR() << "Step response: the chosen axis's configured DAC channel"
+                    << stimulusWord - 8 << "is not 0 to 3";
         QMessageBox::warning(this, windowTitle(),
                              QStringLiteral("The DAC output of the chosen axis in the "
                                             "configuration is not a channel 1 to 4."));

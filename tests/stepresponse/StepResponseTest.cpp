@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
 #include "AcquisitionSettings.h"
@@ -36,6 +38,69 @@ double labelValue(QLabel *label)
     const double v = label->text().section(QLatin1Char(' '), 0, 0).toDouble(&ok);
     EXPECT_TRUE(ok) << label->objectName().toStdString() << ": " << label->text().toStdString();
     return v;
+}
+
+// The result labels, the marker items and the axis ranges of one run, checked
+// against each other: the instants are read back from the arrows (step instant,
+// 10 % and 90 % crossings on the sample grid), the levels from the rise line.
+void expectResultsAndMarkersAgree(QCustomPlot *plot, QWidget *window, double step)
+{
+    auto line = [plot](int i) { return qobject_cast<QCPItemLine *>(plot->item(i)); };
+    auto text = [plot](int i) { return qobject_cast<QCPItemText *>(plot->item(i)); };
+    ASSERT_EQ(plot->itemCount(), 7);
+    QCPItemLine *rise = line(0), *dead = line(1), *settle = line(2), *amplitude = line(3);
+    QCPItemText *deadText = text(4), *settleText = text(5), *amplitudeText = text(6);
+    ASSERT_TRUE(rise && dead && settle && amplitude && deadText && settleText && amplitudeText);
+    EXPECT_EQ(deadText->text(), QStringLiteral("Tdead"));
+    EXPECT_EQ(settleText->text(), QStringLiteral("Tsettle"));
+    EXPECT_EQ(amplitudeText->text(), QStringLiteral("dy"));
+
+    const double tS = dead->start->coords().x();
+    const double t10 = dead->end->coords().x();
+    const double t90 = settle->end->coords().x();
+    const double y0 = rise->start->coords().y();
+    const double y1 = rise->end->coords().y();
+    const double dc = y1 - y0;
+    for (double t : {tS, t10, t90})
+        EXPECT_DOUBLE_EQ(t * 50000, std::round(t * 50000)) << t;
+    EXPECT_LE(tS, t10);
+    EXPECT_LE(t10, t90);
+
+    auto shown = [window](const char *name) {
+        return child<QLabel>(window, name)->text().toStdString();
+    };
+    auto g4 = [](double v) { return QString::number(v, 'g', 4).toStdString(); };
+    EXPECT_EQ(shown("dclabel"), g4(dc));
+    EXPECT_EQ(shown("Klabel"), g4(dc / step));
+    EXPECT_EQ(shown("dulabel"), g4(step));
+    EXPECT_EQ(shown("Tdeadlabel"), g4((t10 - tS) * 1000) + " ms");
+    EXPECT_EQ(shown("Tsetlabel"), g4((t90 - t10) * 1000) + " ms");
+
+    const double yArrows = y0 - 0.1 * dc;
+    const double tMax = std::max(t10 - tS, t90 - t10);
+    const double xAmplitude = t90 + 0.3 * tMax;
+    const QPointF expected[][2] = {
+        {{t10, y0}, {t90, y1}},                   // rise line
+        {{tS, yArrows}, {t10, yArrows}},          // dead time
+        {{t10, yArrows}, {t90, yArrows}},         // rise time
+        {{xAmplitude, y0}, {xAmplitude, y1}}};    // amplitude
+    QCPItemLine *lines[] = {rise, dead, settle, amplitude};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_NEAR(lines[i]->start->coords().x(), expected[i][0].x(), 1e-12) << i;
+        EXPECT_NEAR(lines[i]->start->coords().y(), expected[i][0].y(), 1e-9) << i;
+        EXPECT_NEAR(lines[i]->end->coords().x(), expected[i][1].x(), 1e-12) << i;
+        EXPECT_NEAR(lines[i]->end->coords().y(), expected[i][1].y(), 1e-9) << i;
+    }
+    EXPECT_NEAR(deadText->position->coords().x(), (tS + t10) / 2, 1e-12);
+    EXPECT_NEAR(deadText->position->coords().y(), yArrows, 1e-9);
+    EXPECT_NEAR(settleText->position->coords().x(), (t10 + t90) / 2, 1e-12);
+    EXPECT_NEAR(amplitudeText->position->coords().x(), xAmplitude, 1e-12);
+    EXPECT_NEAR(amplitudeText->position->coords().y(), (y0 + y1) / 2, 1e-9);
+
+    EXPECT_NEAR(plot->xAxis->range().lower, tS - 0.2 * tMax, 1e-12);
+    EXPECT_NEAR(plot->xAxis->range().upper, t90 + tMax, 1e-12);
+    EXPECT_NEAR(plot->yAxis2->range().lower, y0 - 0.2 * dc, 1e-9);
+    EXPECT_NEAR(plot->yAxis2->range().upper, y0 + 1.2 * dc, 1e-9);
 }
 
 class StepResponseTest : public ProgramEnvironment
@@ -62,7 +127,11 @@ protected:
         return box->button(QDialogButtonBox::Apply);
     }
 
-    void run() { QTest::mouseClick(runButton(), Qt::LeftButton); }
+    void run()
+    {
+        EXPECT_TRUE(window->isVisible());   // operated as the operator sees it
+        QTest::mouseClick(runButton(), Qt::LeftButton);
+    }
 
     QDoubleSpinBox *box(const char *name) { return child<QDoubleSpinBox>(window.get(), name); }
     QLabel *label(const char *name) { return child<QLabel>(window.get(), name); }
@@ -157,7 +226,7 @@ TEST_F(StepResponseTest, DacMapAndFeedbackSwitchedOffOnlyWhenRunning)
     config.setValue(QStringLiteral("PID_I0/Offset"), 3.0);
     open();
     tick("stepInYbutton");
-    enterText(box("posYStepDoubleSpinBox"), QStringLiteral("0.5"));
+    replaceText(box("posYStepDoubleSpinBox"), QStringLiteral("0.5"));
     ASSERT_EQ(box("posYStepDoubleSpinBox")->value(), 0.5);
 
     ASSERT_EQ(mailbox->setFBenable(1), 0);
@@ -217,7 +286,7 @@ TEST_F(StepResponseTest, MeasuredStepOnTheBeam)
     for (const Case &c : cases) {
         nivraSimSetNoiseScale(c.noise);
         tick(c.radio);
-        enterText(box(c.stepBox), QString::fromLatin1(c.step));
+        replaceText(box(c.stepBox), QString::fromLatin1(c.step));
         setChecked(child<QCheckBox>(window.get(), "useBPM2checkbox"), c.bpm2);
         run();
 
@@ -226,7 +295,7 @@ TEST_F(StepResponseTest, MeasuredStepOnTheBeam)
         EXPECT_TRUE(label("invertedLabel")->text().isEmpty()) << c.radio;
         EXPECT_NEAR(labelValue(label("Klabel")), c.gain, 0.1 * c.gain) << c.radio;
         EXPECT_NEAR(labelValue(label("dclabel")), c.gain * step, 0.1 * c.gain * step) << c.radio;
-        EXPECT_TRUE(label("Tdeadlabel")->text().endsWith(QStringLiteral(" ms")));
+        expectResultsAndMarkersAgree(plot, window.get(), step);
         EXPECT_GT(labelValue(label("Tdeadlabel")), 0.1) << c.radio;
         EXPECT_LT(labelValue(label("Tdeadlabel")), 0.6) << c.radio;
         EXPECT_GT(labelValue(label("Tsetlabel")), 1.5) << c.radio;
@@ -256,7 +325,7 @@ TEST_F(StepResponseTest, FallingResponseIsShownInverted)
     config.setValue(QStringLiteral("PID_I0/Offset"), 4.2);
     open();
     tick("stepInI0button");
-    enterText(box("i0StepDoubleSpinBox"), QStringLiteral("2"));
+    replaceText(box("i0StepDoubleSpinBox"), QStringLiteral("2"));
     run();
 
     EXPECT_EQ(label("invertedLabel")->text(), QStringLiteral("Inverted display"));
@@ -266,6 +335,7 @@ TEST_F(StepResponseTest, FallingResponseIsShownInverted)
     ASSERT_EQ(response->size(), 14335);
     for (auto it = response->constBegin(); it != response->constEnd(); ++it)
         ASSERT_LT(it->value, 0.0);
+    expectResultsAndMarkersAgree(plot, window.get(), 2.0);
     const double tDead = labelValue(label("Tdeadlabel"));
     EXPECT_GT(tDead, 0.1);
     EXPECT_LT(tDead, 0.6);
