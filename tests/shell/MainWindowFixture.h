@@ -4,6 +4,8 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QDockWidget>
 #include <QString>
 
@@ -29,6 +31,14 @@ protected:
         return ::child<T>(&w, name);
     }
     static QAction *action(MainWindow &w, const char *name) { return ::child<QAction>(&w, name); }
+    // Delivers what a close left behind, deferred deletions included: outside an
+    // event loop processEvents alone never runs them, so a window deleted on close
+    // would still look alive.
+    static void settle()
+    {
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
     static bool checkHidden(QWidget *graph, const char *box)
     {
         auto *check = ::child<QCheckBox>(graph, box);

@@ -294,7 +294,7 @@ TEST_F(MainWindowTest, EachAboutChoiceLeavesOneMoreDialog)
         EXPECT_FALSE(box->isModal());
         box->close();
     }
-    QCoreApplication::processEvents();
+    settle();
     EXPECT_EQ(w.findChildren<about *>().size(), 3) << "closing only hides";
     EXPECT_EQ(answerer.count(), 0);
 }
@@ -428,7 +428,7 @@ TEST_F(MainWindowTest, PidParametersActionShowsTheKeptPictureWindowAtEveryLevel)
         action->trigger();
         EXPECT_TRUE(window->isVisible()) << level;
         window->close();
-        QCoreApplication::processEvents();
+        settle();
         EXPECT_FALSE(window->isVisible());
     }
     EXPECT_EQ(w.findChildren<WindowPIDparams *>().size(), 1) << "each choice shows the same window";

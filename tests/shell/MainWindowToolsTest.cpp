@@ -157,7 +157,7 @@ TEST_F(MainWindowTest, KeptToolWindowsAreBuiltOnceAndShownByTheirActions)
                 EXPECT_EQ(kept[i]->windowTitle(), QString::fromLatin1(windows[i].title));
             }
             kept[i]->close();
-            QCoreApplication::processEvents();
+            settle();
         }
         int instances = 0;
         for (QObject *o : w.children())
@@ -253,7 +253,7 @@ TEST_F(MainWindowTest, RockingCurveAndSaveDataOpenANewWindowOnEachChoice)
             EXPECT_FALSE(window->isModal());
             window->close();
         }
-        QCoreApplication::processEvents();
+        settle();
         EXPECT_EQ(tool.windows().size(), 3) << "closing only hides";
     }
     EXPECT_EQ(answerer.count(), 0);

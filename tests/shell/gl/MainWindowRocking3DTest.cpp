@@ -2,6 +2,7 @@
 // view, so this program runs on an X server of its own (Xvfb), not offscreen.
 #include <QAction>
 #include <QCoreApplication>
+#include <QEvent>
 
 #include <gtest/gtest.h>
 
@@ -47,7 +48,9 @@ TEST_F(MainWindowRocking3D, EachChoiceOpensANewWindowWhileTheLevelAllows)
         EXPECT_EQ(window->windowTitle(), QStringLiteral("3D Rocking Curve"));
         window->close();
     }
+    // Deferred deletions run only when asked for outside an event loop.
     QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(w.findChildren<WindowRocking3D *>().size(), 3);
     EXPECT_EQ(answerer.count(), 0);
 }
