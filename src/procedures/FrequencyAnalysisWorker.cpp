@@ -71,7 +71,12 @@ FrequencyAnalysisWorker::FrequencyAnalysisWorker(int fd, const arma::vec *freque
 {
 }
 
-FrequencyAnalysisWorker::~FrequencyAnalysisWorker() = default;
+FrequencyAnalysisWorker::~FrequencyAnalysisWorker()
+{
+    // The node is ours from construction: a worker whose run() never came (its
+    // thread did not start) must not leak it.
+    closeNode();
+}
 
 int FrequencyAnalysisWorker::acquisitionParams(float freq, int *periods, int *extraMs)
 {
@@ -213,7 +218,7 @@ void FrequencyAnalysisWorker::run()
         const arma::uword records =
             got < 1 ? 0 : std::min<arma::uword>(kDemodSamples, static_cast<arma::uword>(got) / kRecordBytes);
         if (records == 0) {
-            if (got >= 1 && records == 0)
+            if (got >= 1)
                 LOG_WARN() << "Frequency analysis: the display node delivered" << got << "bytes";
             funcGenEnable(0);
             break;

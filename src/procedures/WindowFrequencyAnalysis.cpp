@@ -385,7 +385,10 @@ void WindowFrequencyAnalysis::sweepEnded(QThread *thread, FrequencyAnalysisWorke
         m_worker = nullptr;
         m_thread = nullptr;
     }
-    // The thread has been told to quit; once it has ended nothing runs in the worker.
+    // The queued quit normally came first; asking again keeps this wait from
+    // depending on the order the two notices arrive in. Once the thread has ended
+    // nothing runs in the worker.
+    thread->quit();
     thread->wait();
     delete worker;
 }

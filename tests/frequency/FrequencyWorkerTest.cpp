@@ -212,6 +212,22 @@ TEST_F(FrequencyWorkerTest, StopBeforeRunStartsIsNotLost)
     EXPECT_EQ(SimCallLog::calls().join('\n').toStdString(), "setDisplayFreq(1000, 1)\nclose(1000)");
 }
 
+TEST_F(FrequencyWorkerTest, TheNodeIsClosedExactlyOnce)
+{
+    // A worker whose run() never came still gives its node back; one that ran
+    // closes it at its end and not again when it goes.
+    const arma::vec list{0.1};
+    nivraSimClearCallLog();
+    makeWorker(list, openDisplay()).reset();
+    EXPECT_EQ(nivraSimCallCount("close"), 1);
+
+    auto worker = makeWorker(list, openDisplay());
+    worker->stop();
+    worker->run();
+    worker.reset();
+    EXPECT_EQ(nivraSimCallCount("close"), 2);
+}
+
 TEST_F(FrequencyWorkerTest, FailedReadSwitchesOffAndEnds)
 {
     const arma::vec list{1000.0, 2000.0};
