@@ -158,6 +158,15 @@ TEST_F(PicoTest, PanesFollowTheEncoderBoxes)
     refresh();
     EXPECT_TRUE(right->isVisible());
     EXPECT_EQ(currents(left)[0], "1.00000e-09");
+
+    // Back to BPM1 only: the right pane goes, the left one is refilled.
+    nivraSimClearFaults();
+    refresh();
+    EXPECT_TRUE(left->isVisible());
+    EXPECT_TRUE(leftLabel->isVisible());
+    EXPECT_FALSE(right->isVisible());
+    EXPECT_FALSE(rightLabel->isVisible());
+    EXPECT_EQ(currents(left)[0], "9.00000e+00");
 }
 
 TEST_F(PicoTest, NoEncoderBoxAtOpeningHidesBoth)
