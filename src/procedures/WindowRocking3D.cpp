@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileDialog>
+#include <QHideEvent>
 #include <QHostInfo>
 #include <QMessageBox>
 #include <QTextStream>
@@ -119,20 +120,29 @@ void WindowRocking3D::startMeasurement()
     if (m_scanning)
         return;
 
-    m_xMin = ui->xMinBox->value();
-    m_xRange = ui->xMaxBox->value() - m_xMin;
-    m_yMin = ui->yMinBox->value();
-    m_yRange = ui->yMaxBox->value() - m_yMin;
-    m_stepTime = static_cast<std::uint64_t>(ui->timeBox->value());
-    m_latched = true;
+    // A refused scan leaves the last grid in place: its coordinates must stay with it,
+    // or the export would label the old currents with the new voltages.
+    const ScanParameters previous = m_params;
+    m_params.xMin = ui->xMinBox->value();
+    m_params.xRange = ui->xMaxBox->value() - m_params.xMin;
+    m_params.yMin = ui->yMinBox->value();
+    m_params.yRange = ui->yMaxBox->value() - m_params.yMin;
+    m_params.stepTime = static_cast<std::uint64_t>(ui->timeBox->value());
+    m_params.latched = true;
     m_stop = false;
-    measure();
+    if (!scan())
+        m_params = previous;
 }
 
 void WindowRocking3D::measure()
 {
+    scan();
+}
+
+bool WindowRocking3D::scan()
+{
     if (m_scanning)
-        return;
+        return false;
 
     const int meter = DeviceNode::open(DeviceNodeName::Meter1, O_RDWR | O_SYNC);
     const int dac = DeviceNode::open(DeviceNodeName::Dac, O_RDWR | O_SYNC);
@@ -149,7 +159,7 @@ void WindowRocking3D::measure()
                              QStringLiteral("System file %1 could not be opened.\n\n"
                                             "Please check if NIVRA driver is loaded.\n")
                                  .arg(QString::fromLatin1(path)));
-        return;
+        return false;
     }
 
     m_scanning = true;
@@ -159,15 +169,15 @@ void WindowRocking3D::measure()
     mailboxComm->setFBenable(0);
     mailboxComm->setOutputMux(0);
 
-    const std::uint64_t stepUs = m_stepTime * 1000;
+    const std::uint64_t stepUs = m_params.stepTime * 1000;
     bool dacFailureLogged = false;
     bool meterFailureLogged = false;
 
     for (int i = 0; i < GridSize; ++i) {
         for (int j = 0; j < GridSize; ++j) {
             DacOutputs outputs;
-            outputs.volts[0] = rasterValue(m_xMin, m_xRange, i);
-            outputs.volts[1] = rasterValue(m_yMin, m_yRange, j);
+            outputs.volts[0] = rasterValue(m_params.xMin, m_params.xRange, i);
+            outputs.volts[1] = rasterValue(m_params.yMin, m_params.yRange, j);
             outputs.volts[2] = 0.0;
             outputs.volts[3] = 0.0;
             if (DeviceNode::ioctl(dac, DAC_IOC_SET_OUTPUTS, &outputs) < 0 && !dacFailureLogged) {
@@ -210,11 +220,21 @@ void WindowRocking3D::measure()
 
     m_scanning = false;
     ui->goButton->setEnabled(true);
+    return true;
 }
 
 void WindowRocking3D::stopMeasurement()
 {
     m_stop = true;
+}
+
+void WindowRocking3D::hideEvent(QHideEvent *event)
+{
+    // Escape and the title bar's close button hide the window without the Close
+    // button's Stop; a scan nobody can see or stop would keep the feedback off.
+    if (m_scanning && !event->spontaneous())
+        m_stop = true;
+    QDialog::hideEvent(event);
 }
 
 void WindowRocking3D::writeCsv(QTextStream &out, double xMin, double xRange, double yMin,
@@ -248,11 +268,11 @@ void WindowRocking3D::saveData()
     }
 
     // Before the first scan nothing is latched: the boxes give the coordinates.
-    double xMin = m_xMin;
-    double xRange = m_xRange;
-    double yMin = m_yMin;
-    double yRange = m_yRange;
-    if (!m_latched) {
+    double xMin = m_params.xMin;
+    double xRange = m_params.xRange;
+    double yMin = m_params.yMin;
+    double yRange = m_params.yRange;
+    if (!m_params.latched) {
         xMin = ui->xMinBox->value();
         xRange = ui->xMaxBox->value() - xMin;
         yMin = ui->yMinBox->value();

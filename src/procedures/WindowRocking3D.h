@@ -51,7 +51,12 @@ public slots:
     void stopMeasurement();
     void saveData();
 
+protected:
+    void hideEvent(QHideEvent *event) override;
+
 private:
+    // The raster scan; false when it was refused because a node did not open.
+    bool scan();
     void clearGrids();
     void showGrid();
     void writeCsv(QTextStream &out, double xMin, double xRange, double yMin, double yRange) const;
@@ -63,12 +68,15 @@ private:
     float m_normalised[GridSize][GridSize];
 
     // Latched by the last Start.
-    bool m_latched = false;
-    double m_xMin = 0.0;
-    double m_xRange = 0.0;
-    double m_yMin = 0.0;
-    double m_yRange = 0.0;
-    std::uint64_t m_stepTime = 0;   // ms
+    struct ScanParameters {
+        bool latched = false;
+        double xMin = 0.0;
+        double xRange = 0.0;
+        double yMin = 0.0;
+        double yRange = 0.0;
+        std::uint64_t stepTime = 0;   // ms
+    };
+    ScanParameters m_params;
 
     bool m_stop = false;
     bool m_scanning = false;

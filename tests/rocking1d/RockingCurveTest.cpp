@@ -292,6 +292,36 @@ TEST_F(RockingCurveTest, VoltageSequences)
     EXPECT_EQ(plot->graph(2)->data()->size(), 0);
 }
 
+TEST_F(RockingCurveTest, FormChangesDuringAScanTakeEffectAtTheNextPoint)
+{
+    open();
+    // After the first of five points: Stop 8 V, the Y output, and only two points.
+    setScan("0", "4", 5);
+    duringScanAt(20, [this] {
+        replaceText(child<QDoubleSpinBox>(window.get(), "boxStop"), QStringLiteral("8"));
+        chooseText(child<QComboBox>(window.get(), "chSel"), QStringLiteral("posY"));
+        replaceText(child<QSpinBox>(window.get(), "boxN"), QStringLiteral("2"));
+    });
+    scan();
+    QList<QVector<double>> writes = dacWrites();
+    ASSERT_EQ(writes.size(), 2);
+    EXPECT_EQ(writes[0], QVector<double>({0.0, 2.5, 3.5, 0.0, 1.0}));
+    EXPECT_EQ(writes[1], QVector<double>({1.5, 4.0, 3.5, 0.0, 1.0}));
+    const QList<QVector<double>> reads = meterReads();
+    ASSERT_EQ(reads.size(), 2);
+    // The graphs keep the names of the scan's start but plot the new output's
+    // electrodes: Top (channel 3) at index 1.
+    EXPECT_EQ(plot->graph(0)->name(), QStringLiteral("left (ch 2)"));
+    EXPECT_EQ(values(plot->graph(0))[1], reads[1][1]);
+    EXPECT_EQ(progress->value(), 100);
+
+    // With Sweep back, N is fixed at the start.
+    setScan("0", "1", 4, "posX", true);
+    duringScanAt(25, [this] { replaceText(child<QSpinBox>(window.get(), "boxN"), QStringLiteral("1")); });
+    scan();
+    EXPECT_EQ(dacWrites().size(), 4);
+}
+
 TEST_F(RockingCurveTest, StopDuringBetweenAndBeforeScans)
 {
     open();

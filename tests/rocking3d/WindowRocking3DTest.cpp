@@ -410,6 +410,52 @@ TEST_F(Rocking3DTest, CloseDuringAScanStopsItAndClosesTheWindow)
     EXPECT_EQ(raised, 3) << "point (0, 1) is the corner of two quads";
 }
 
+TEST_F(Rocking3DTest, ClosingTheWindowOtherwiseAlsoStopsTheScan)
+{
+    // The title bar's close button and Escape bypass the Close button.
+    actions.emplace_back(kSleepsPerPoint * 2, [this] {
+        QMetaObject::invokeMethod(window.get(), [this] { window->close(); }, Qt::QueuedConnection);
+    });
+    go();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(dacWrites().size(), 2);
+    EXPECT_EQ(SimCallLog::callsTo("setOutputMux").last(), QStringLiteral("setOutputMux(1)"));
+
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    nivraSimClearCallLog();
+    actions.clear();
+    sleepCount = 0;
+    actions.emplace_back(kSleepsPerPoint, [this] {
+        QMetaObject::invokeMethod(
+            window.get(), [this] { QTest::keyClick(window.get(), Qt::Key_Escape); }, Qt::QueuedConnection);
+    });
+    go();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(dacWrites().size(), 1);
+}
+
+TEST_F(Rocking3DTest, RefusedScanKeepsTheLastGridWithItsCoordinates)
+{
+    clickAfterPoint(1, ui<QPushButton>("stopButton"));
+    go();
+    const std::vector<float> means = rawMeansFromLog();
+    ASSERT_EQ(means.size(), 1u);
+
+    setBox("xMinBox", QStringLiteral("0"), 0.0);
+    setBox("yMaxBox", QStringLiteral("9"), 9.0);
+    nivraSimFailNodeOpen("/dev/nivra_vennick0", 1);
+    {
+        DialogAnswerer answerer;
+        go();
+        ASSERT_EQ(answerer.count(), 1);
+    }
+    const QStringList lines = saveAndRead(QStringLiteral("refused.csv"));
+    ASSERT_EQ(lines.size(), 6 + kGrid * kGrid);
+    EXPECT_EQ(lines[6], QStringLiteral("4,4,") + number(means[0]));
+    EXPECT_EQ(lines.last(), QStringLiteral("6,6,0"));
+}
+
 TEST_F(Rocking3DTest, GoIsRefusedDuringAScanAndAnIdleStopIsForgotten)
 {
     // Stop while idle: the next scan still runs.
@@ -502,8 +548,10 @@ TEST_F(Rocking3DTest, ExportDialogNamesAndCancel)
         dialog->reject();
     });
     watcher.start();
+    const QString previousDir = QDir::currentPath();
     QDir::setCurrent(files.path());
     QTest::mouseClick(ui<QPushButton>("saveButton"), Qt::LeftButton);
+    QDir::setCurrent(previousDir);
 
     EXPECT_EQ(title, QStringLiteral("DialogTitle"));
     EXPECT_EQ(filters, QStringList{QStringLiteral("CSV files (*.csv)")});
