@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDockWidget>
+#include <QDoubleSpinBox>
 #include <QEvent>
 #include <QHash>
 #include <QLabel>
@@ -210,6 +211,20 @@ TEST_F(MainWindowTest, FirstEncoderRuleRunsDuringConstruction)
     EXPECT_TRUE(dock(w, QStringLiteral("Graph Encoder Counts BPM1"))->isHidden());
     EXPECT_FALSE(dock(w, QStringLiteral("Graph Encoder Counts BPM2"))->isHidden());
     EXPECT_TRUE(checkHidden(child<QWidget>(w, "graphPosX"), "CheckCh1"));
+}
+
+TEST_F(MainWindowTest, FeedbackPanelStartsFromTheControllersConfigurationAndSetpoints)
+{
+    // Y loop only, and setpoints that differ from the panel's form.
+    ASSERT_EQ(mailboxComm->setPIDconf(3), 0);
+    ASSERT_EQ(mailboxComm->setSetpoint(12.5, -7.25, 0.0), 0);
+    MainWindow w;
+    auto *feedback = w.findChild<WidgetFeedbackControl *>();
+    ASSERT_NE(feedback, nullptr);
+    EXPECT_FALSE(::child<QCheckBox>(feedback, "confXcheckbox")->isChecked());
+    EXPECT_TRUE(::child<QCheckBox>(feedback, "confYcheckbox")->isChecked());
+    EXPECT_EQ(::child<QDoubleSpinBox>(feedback, "posXDoubleSpinBox")->value(), 12.5);
+    EXPECT_EQ(::child<QDoubleSpinBox>(feedback, "posYDoubleSpinBox")->value(), -7.25);
 }
 
 TEST_F(MainWindowTest, UserLevelRuleIncludingAFailedPoll)
