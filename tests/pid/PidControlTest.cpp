@@ -17,6 +17,8 @@
 
 #include "AcquisitionSettings.h"
 #include "DialogAnswerer.h"
+#include "LogCapture.h"
+#include "Logger.h"
 #include "NivraSim.h"
 #include "OperatorInput.h"
 #include "ProgramEnvironment.h"
@@ -170,7 +172,13 @@ TEST_F(PidControlTest, UpdateSendsInFixedOrderAndStores)
     mailbox->pidStatus = 3;
     nivraSimClearCallLog();
 
+    // The note of an "Update" is written only when the logger runs at Trace.
+    Logging::Logger &logger = Logging::Logger::instance();
+    const Logging::Level savedLevel = logger.level();
+    logger.setLevel(Logging::TraceLevel);
+    LogCapture log;
     pressAndSlideOff(child<QPushButton>(panel.get(), "pushButtonUpdate"));
+    logger.setLevel(Logging::DebugLevel);
 
     EXPECT_EQ(pidCalls(), (QStringList{
                               "setWindAvg(0, 33) -> 0",
@@ -191,6 +199,13 @@ TEST_F(PidControlTest, UpdateSendsInFixedOrderAndStores)
     nivraSimClearCallLog();
     pressUpdate();
     EXPECT_EQ(pidCalls().mid(0, 2), (QStringList{"setWindAvg(0, 2) -> 0", "setWindAvg(1, 1) -> 0"}));
+    logger.setLevel(savedLevel);
+    QStringList notes;
+    for (const LogCapture::Entry &e : log.entries())
+        if (e.text.contains(QStringLiteral("PID parameters")) && e.level == Logging::TraceLevel)
+            notes << e.text.trimmed();
+    EXPECT_EQ(notes, QStringList{"Loading PID parameters to FPGA and config_binivra.ini"})
+        << "one note, from the Update made at Trace";
 
     // Failures are the device link's to log: the rest of the sequence still runs.
     QFile::remove(config.path());
