@@ -7,7 +7,14 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QDockWidget>
+#include <QHash>
+#include <QList>
 #include <QString>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <utility>
 
 #include "MainWindow.h"
 #include "ProgramEnvironment.h"
@@ -44,4 +51,42 @@ protected:
         auto *check = ::child<QCheckBox>(graph, box);
         return check ? check->isHidden() : false;
     }
+};
+
+// Records, in order, which watched object received one of the given events; a
+// watched action counts when its enabled state changes.
+class EventOrderLog : public QObject
+{
+public:
+    explicit EventOrderLog(QList<QEvent::Type> types) : m_types(std::move(types)) {}
+
+    void watch(QObject *object, const QString &name)
+    {
+        ASSERT_NE(object, nullptr) << name.toStdString();
+        m_names.insert(object, name);
+        object->installEventFilter(this);
+    }
+    void watch(QAction *action, const QString &name)
+    {
+        ASSERT_NE(action, nullptr) << name.toStdString();
+        connect(action, &QAction::changed, this, [this, action, name, was = action->isEnabled()]() mutable {
+            if (action->isEnabled() != was)
+                m_log << name;
+            was = action->isEnabled();
+        });
+    }
+    QStringList take() { return std::exchange(m_log, {}); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (m_types.contains(event->type()) && m_names.contains(watched))
+            m_log << m_names.value(watched);
+        return false;
+    }
+
+private:
+    QList<QEvent::Type> m_types;
+    QHash<QObject *, QString> m_names;
+    QStringList m_log;
 };

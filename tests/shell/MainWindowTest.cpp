@@ -8,7 +8,6 @@
 #include <QDockWidget>
 #include <QDoubleSpinBox>
 #include <QEvent>
-#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -23,7 +22,6 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
-#include <utility>
 
 #include "AcquisitionSettings.h"
 #include "ConfigIni.h"
@@ -508,45 +506,6 @@ TEST_F(MainWindowTest, PidDacLabelsFollowTheChannelsTheFeedbackPanelSends)
     EXPECT_EQ(yLabel->text(), QStringLiteral("Ch 4"));
 }
 
-namespace {
-
-// Records, in order, which of the watched widgets or actions saw its enabled state
-// change.
-class EnabledChangeLog : public QObject
-{
-public:
-    void watch(QObject *object, const QString &name)
-    {
-        ASSERT_NE(object, nullptr) << name.toStdString();
-        m_names.insert(object, name);
-        object->installEventFilter(this);
-    }
-    void watch(QAction *action, const QString &name)
-    {
-        ASSERT_NE(action, nullptr) << name.toStdString();
-        connect(action, &QAction::changed, this, [this, action, name, was = action->isEnabled()]() mutable {
-            if (action->isEnabled() != was)
-                m_log << name;
-            was = action->isEnabled();
-        });
-    }
-    QStringList take() { return std::exchange(m_log, {}); }
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::EnabledChange && m_names.contains(watched))
-            m_log << m_names.value(watched);
-        return false;
-    }
-
-private:
-    QHash<QObject *, QString> m_names;
-    QStringList m_log;
-};
-
-} // namespace
-
 TEST_F(MainWindowTest, UserLevelReachesItsFiveReceiversInOrderFromTheLoginDialogAndTheStatusPoll)
 {
     DialogAnswerer answerer;
@@ -574,7 +533,7 @@ TEST_F(MainWindowTest, UserLevelReachesItsFiveReceiversInOrderFromTheLoginDialog
     EXPECT_FALSE(manual->isEnabled());
 
     const QStringList all{"feedback", "pid", "rocroi", "beamline", "main"};
-    EnabledChangeLog order;
+    EventOrderLog order({QEvent::EnabledChange});
     order.watch(feedback, QStringLiteral("feedback"));
     order.watch(editors, QStringLiteral("pid"));
     order.watch(roi, QStringLiteral("rocroi"));

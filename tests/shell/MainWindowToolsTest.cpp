@@ -8,7 +8,6 @@
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QEvent>
-#include <QHash>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMetaMethod>
@@ -16,7 +15,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <utility>
 
 #include "AcquisitionSettings.h"
 #include "DialogAnswerer.h"
@@ -280,36 +278,6 @@ TEST_F(MainWindowTest, ClosedToolActionsOpenNothing)
     EXPECT_TRUE(manual->isVisible());
 }
 
-namespace {
-
-// Records, in order, which of the watched widgets was shown or hidden.
-class VisibilityLog : public QObject
-{
-public:
-    void watch(QWidget *widget, const QString &name)
-    {
-        ASSERT_NE(widget, nullptr) << name.toStdString();
-        m_names.insert(widget, name);
-        widget->installEventFilter(this);
-    }
-    QStringList take() { return std::exchange(m_log, {}); }
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if ((event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent)
-            && m_names.contains(watched))
-            m_log << m_names.value(watched);
-        return false;
-    }
-
-private:
-    QHash<QObject *, QString> m_names;
-    QStringList m_log;
-};
-
-} // namespace
-
 TEST_F(MainWindowTest, EncoderBoxReportReachesItsFourReceiversInOrder)
 {
     nivraSimSetTovash(0, 1);
@@ -321,7 +289,7 @@ TEST_F(MainWindowTest, EncoderBoxReportReachesItsFourReceiversInOrder)
     ASSERT_TRUE(beamline && rocRoi && stats);
 
     // The BPM2 part of each receiver.
-    VisibilityLog order;
+    EventOrderLog order({QEvent::ShowToParent, QEvent::HideToParent});
     order.watch(child<QWidget>(w, "graphXY2"), QStringLiteral("main"));
     order.watch(::child<QWidget>(beamline, "boxBPM2"), QStringLiteral("beamline"));
     order.watch(::child<QWidget>(rocRoi, "rocWidget1"), QStringLiteral("rocroi"));
