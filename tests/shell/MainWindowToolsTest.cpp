@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <thread>
 
 #include "AcquisitionSettings.h"
 #include "DialogAnswerer.h"
@@ -296,8 +297,13 @@ TEST_F(MainWindowTest, EncoderBoxReportReachesItsFourReceiversInOrder)
     order.watch(::child<QWidget>(stats, "bpm2Table"), QStringLiteral("stats"));
     const QStringList all{"main", "beamline", "rocroi", "stats"};
 
+    // Reported from the device link's thread: nothing is touched there, the GUI
+    // thread applies it when it next handles its events.
     nivraSimSetTovash(1, 0);
-    emit mailboxComm->nrTovashesChanged(1);
+    std::thread([] { emit mailboxComm->nrTovashesChanged(1); }).join();
+    EXPECT_TRUE(order.take().isEmpty());
+    EXPECT_FALSE(::child<QWidget>(rocRoi, "rocWidget1")->isHidden());
+    settle();
     EXPECT_EQ(order.take(), all) << "BPM2 box gone";
     EXPECT_TRUE(::child<QWidget>(rocRoi, "rocWidget1")->isHidden());
 
