@@ -34,11 +34,6 @@ void threadSleep(unsigned long microseconds)
 
 WindowRocking3D::SleepFunction sleepFunction = threadSleep;
 
-void pause(unsigned long microseconds)
-{
-    sleepFunction(microseconds);
-}
-
 } // namespace
 
 WindowRocking3D::WindowRocking3D(QWidget *parent) : QDialog(parent), ui(new Ui::WindowRocking3D)
@@ -184,11 +179,11 @@ bool WindowRocking3D::scan()
                 LOG_WARN() << "3D rocking scan: setting the DAC outputs failed:" << std::strerror(errno);
                 dacFailureLogged = true;
             }
-            pause(stepUs);
+            sleepFunction(stepUs);
 
             float sum = 0.0f;
             for (int r = 0; r < kReadingsPerPoint; ++r) {
-                pause(stepUs / kReadingsPerPoint);
+                sleepFunction(stepUs / kReadingsPerPoint);
                 // A failed read leaves the record as it is: start from zero, never
                 // from whatever the stack held.
                 CurrentReadings readings{};
@@ -203,7 +198,7 @@ bool WindowRocking3D::scan()
             m_raw[i][j] = sum / static_cast<float>(kReadingsPerPoint);
 
             showGrid();
-            pause(stepUs);
+            sleepFunction(stepUs);
             QCoreApplication::processEvents();
 
             if (m_stop) {

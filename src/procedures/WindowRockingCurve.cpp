@@ -89,7 +89,8 @@ WindowRockingCurve::WindowRockingCurve(QWidget *parent)
     connect(ui->boxStop, &QDoubleSpinBox::valueChanged, this, &WindowRockingCurve::minMaxChanged);
 
     QCustomPlot *plot = ui->graph;
-    // No legend entries until a scan names the graphs.
+    // addGraph names its graphs "Graph n"; these stay unnamed until a scan knows
+    // which electrodes they show.
     for (int g = 0; g < 3; ++g)
         plot->addGraph()->setName(QString());
     plot->xAxis->setRange(4.0, 6.0);
@@ -213,17 +214,14 @@ void WindowRockingCurve::startMeasurement()
     const bool sweepBack = ui->sweepBackCheckBox->isChecked();
     const int fixedN = ui->boxN->value();
     const int half = fixedN / 2;
-    bool stopped = false;
 
     for (int i = 0;; ++i) {
         // Without sweep back, N may change during the scan.
         const int n = sweepBack ? fixedN : ui->boxN->value();
         if (i >= n)
             break;
-        if (m_stop) {
-            stopped = true;
+        if (m_stop)
             break;
-        }
 
         const double start = ui->boxStart->value();
         const double stop = ui->boxStop->value();
@@ -278,7 +276,8 @@ void WindowRockingCurve::startMeasurement()
         QCoreApplication::processEvents();
     }
 
-    if (stopped || m_stop) {
+    // Also a Stop during the last point's event processing.
+    if (m_stop) {
         // The stepped output goes back to its rest value.
         for (int o = OutX; o <= OutI0; ++o)
             record.volts[s.dacChannel[o]] = s.rest[o];
