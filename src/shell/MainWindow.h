@@ -7,7 +7,6 @@
 
 #include <QMainWindow>
 
-#include "UserLevelGate.h"
 #include "Window.h"
 
 class QDockWidget;
@@ -128,7 +127,4 @@ private:
     QDockWidget *dockControl = nullptr;
     QDockWidget *dockEncoder1 = nullptr;
     QDockWidget *dockEncoder2 = nullptr;
-
-    // Rocking curve, 3-D rocking curve, step response and manual output control.
-    UserLevelGate m_levelGate;
 };
