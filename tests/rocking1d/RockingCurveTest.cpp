@@ -1,6 +1,6 @@
-// The 1-D rocking curve window: its form, the DAC records and the electrode
-// currents of a scan for each output, the voltage sequences, Stop at every moment
-// it can come, closing the window and a second Start during a scan, node and map
+// The 1-D rocking curve window: its axes, the DAC records and the electrode
+// currents of a scan for each output, the voltage sequences, form changes during a
+// scan, Stop at every moment it can come, closing the window and a second Start during a scan, node and map
 // failures, and the rocking peaks of the simulator's beam.
 
 #include <QCheckBox>
