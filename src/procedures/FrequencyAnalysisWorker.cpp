@@ -188,9 +188,17 @@ void FrequencyAnalysisWorker::run()
     const bool validWord = m_inputWord >= 0 && m_inputWord < kRecordWords;
     if (!validWord)
         LOG_WARN() << "Frequency analysis: no record word" << m_inputWord;
+    // Without a stimulus (no such DAC output, or no amplitude on it) every magnitude
+    // would be a division by zero.
+    const bool driven = m_outputChannel >= 0 && m_outputChannel < 4
+                        && m_amplitudes.value(m_outputChannel, 0.0f) > 0.0f;
+    if (!driven)
+        LOG_WARN() << "Frequency analysis: no stimulus on DAC output" << m_outputChannel;
 
-    // No word to demodulate means nothing to measure: the sweep ends before its first step.
-    for (arma::uword k = 0; validWord && k < count && !stopRequested(); ++k) {
+    // Nothing to demodulate or nothing driven means nothing to measure: the sweep
+    // ends before its first step.
+    const bool measurable = validWord && driven;
+    for (arma::uword k = 0; measurable && k < count && !stopRequested(); ++k) {
         const float f = static_cast<float>(m_frequencies(k));
 
         int periods = 0;
@@ -243,9 +251,7 @@ void FrequencyAnalysisWorker::run()
         const double x = arma::mean(res % ref1);
         const double y = arma::mean(res % ref2);
 
-        const double stimulus =
-            m_outputChannel >= 0 && m_outputChannel < 4 ? amplitude[m_outputChannel] : 0.0;
-        magnitude(k) = 2.0 * std::sqrt(x * x + y * y) / stimulus;
+        magnitude(k) = 2.0 * std::sqrt(x * x + y * y) / amplitude[m_outputChannel];
         phase(k) = std::atan2(y, x) * 180.0 / kPi;
         if (k > 0)
             phase(k) = unwrapPhase(phase(k - 1), phase(k));

@@ -228,6 +228,30 @@ TEST_F(FrequencyWorkerTest, TheNodeIsClosedExactlyOnce)
     EXPECT_EQ(nivraSimCallCount("close"), 2);
 }
 
+TEST_F(FrequencyWorkerTest, NoStimulusMeansNoMeasurement)
+{
+    // A channel that is no DAC output, or no amplitude on the one chosen, would give
+    // infinite magnitudes: the sweep ends at once, with the normal end.
+    const arma::vec list{1000.0};
+    struct Case {
+        int channel;
+        QList<float> amplitudes;
+    } const cases[] = {{4, {1.0f, 1.0f, 1.0f, 1.0f}}, {-1, {1.0f, 1.0f, 1.0f, 1.0f}},
+                       {1, {1.0f, 0.0f, 1.0f, 1.0f}}};
+    for (const Case &c : cases) {
+        FrequencyAnalysisWorker worker(openDisplay(), &list, true, 0, c.channel, c.amplitudes,
+                                       QList<float>{0.0f, 0.0f, 0.0f, 0.0f}, 0, false, 1.0);
+        QSignalSpy steps(&worker, &FrequencyAnalysisWorker::frequencyStepDone);
+        QSignalSpy finished(&worker, &FrequencyAnalysisWorker::finished);
+        nivraSimClearCallLog();
+        worker.run();
+        EXPECT_EQ(steps.size(), 0) << c.channel;
+        EXPECT_EQ(finished.size(), 1) << c.channel;
+        EXPECT_EQ(SimCallLog::calls().join('|').toStdString(), "setDisplayFreq(1000, 1)|close(1000)")
+            << c.channel;
+    }
+}
+
 TEST_F(FrequencyWorkerTest, FailedReadSwitchesOffAndEnds)
 {
     const arma::vec list{1000.0, 2000.0};
