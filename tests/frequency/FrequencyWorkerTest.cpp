@@ -1,6 +1,6 @@
 // The sweep worker against the simulated controller: the acquisition table and the
-// step waits, phase unwrapping, what one sweep measures and
-// sends, and how it ends after a stop or a failed read.
+// step waits, phase unwrapping, what one sweep measures and sends, how it ends after
+// a stop, a failed read or without a stimulus, and that it gives its node back once.
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
