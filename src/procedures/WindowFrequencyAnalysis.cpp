@@ -2,6 +2,7 @@
 #include "ui_WindowFrequencyAnalysis.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QLinearGradient>
@@ -497,6 +498,17 @@ void WindowFrequencyAnalysis::onFrequencyStepDone(int graph_id, double freq, dou
     m_magnitudeData.at(graph_id)->add(QCPGraphData(freq, amp));
     m_phaseData.at(graph_id)->add(QCPGraphData(freq, pha));
     slotPushButtonAutoscale();
+}
+
+void WindowFrequencyAnalysis::keyPressEvent(QKeyEvent *event)
+{
+    // Escape would only hide the dialog (reject skips closeEvent): close it instead,
+    // so that a running sweep ends with the generator off, as with the title bar.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void WindowFrequencyAnalysis::closeEvent(QCloseEvent *event)

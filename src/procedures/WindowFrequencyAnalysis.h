@@ -69,6 +69,7 @@ public slots:
     void onFrequencyStepDone(int graph_id, double freq, double amp, double pha);
 
 protected:
+    void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:

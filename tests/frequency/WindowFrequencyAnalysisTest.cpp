@@ -326,17 +326,26 @@ TEST_F(WindowFrequencyAnalysisTest, ClearDuringASweepDropsItsPoints)
 
 TEST_F(WindowFrequencyAnalysisTest, ClosingStopsTheSweepAndTheGenerator)
 {
-    makeWindow();
-    setSweep("100", "1000", "2");
-    nivraSimClearCallLog();
-    click("StartSweepPushButton");
-    ASSERT_TRUE(waitForCalls("funcGenEnable", 1));
-    window->close();
-    ASSERT_TRUE(waitForSweepEnd(5000));
-    EXPECT_EQ(nivraSimCallCount("read"), 0);
-    EXPECT_EQ(nivraSimSetting("genOn", 0), 0.0);
-    EXPECT_EQ(int(SAMP_FREQ), 1000);
-    EXPECT_TRUE(w<QPushButton>("StartSweepPushButton")->isEnabled());
+    // The title bar's close and Escape both end the sweep: a hidden sweep would
+    // keep switching the generator on at each new frequency.
+    for (bool escape : {false, true}) {
+        SCOPED_TRACE(escape ? "Escape" : "close");
+        makeWindow();
+        setSweep("100", "1000", "2");
+        nivraSimClearCallLog();
+        click("StartSweepPushButton");
+        ASSERT_TRUE(waitForCalls("funcGenEnable", 1));
+        if (escape)
+            QTest::keyClick(window.get(), Qt::Key_Escape);
+        else
+            window->close();
+        ASSERT_TRUE(waitForSweepEnd(5000));
+        EXPECT_FALSE(window->isVisible());
+        EXPECT_EQ(nivraSimCallCount("read"), 0);
+        EXPECT_EQ(nivraSimSetting("genOn", 0), 0.0);
+        EXPECT_EQ(int(SAMP_FREQ), 1000);
+        EXPECT_TRUE(w<QPushButton>("StartSweepPushButton")->isEnabled());
+    }
 }
 
 TEST_F(WindowFrequencyAnalysisTest, DestroyingTheWindowDuringASweepEndsItCleanly)
