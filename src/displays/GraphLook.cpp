@@ -7,7 +7,7 @@
 
 #include <cmath>
 
-#include "NivraLibrary.h"
+#include "EncoderBoxes.h"
 
 namespace {
 
@@ -116,16 +116,11 @@ void GraphLook::setChannelPlotInteractions(QCustomPlot *plot, Qt::Orientations z
 
 void GraphLook::showPresentBpms(QCustomPlot *plot, bool checked1, bool checked2)
 {
-    int bpm1 = 0;
-    int bpm2 = 0;
-    getTovashes(&bpm1, &bpm2);
+    const EncoderBoxes boxes = EncoderBoxes::read();
     if (plot->graphCount() != 2)
         return;
-    const bool both = bpm1 == 1 && bpm2 == 1;
-    const bool only1 = bpm1 == 1 && bpm2 == 0;
-    const bool only2 = bpm1 == 0 && bpm2 == 1;
-    plot->graph(0)->setVisible((both || only1) && checked1);
-    plot->graph(1)->setVisible((both || only2) && checked2);
+    plot->graph(0)->setVisible(boxes.shows(0) && checked1);
+    plot->graph(1)->setVisible(boxes.shows(1) && checked2);
 }
 
 void GraphLook::replot(QCustomPlot *plot, bool autoscale)

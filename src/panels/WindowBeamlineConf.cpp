@@ -8,8 +8,8 @@
 #include "AcquisitionSettings.h"
 #include "BPM.h"
 #include "ConfigIni.h"
+#include "EncoderBoxes.h"
 #include "MailboxComm.h"
-#include "NivraLibrary.h"
 
 namespace {
 
@@ -45,15 +45,9 @@ WindowBeamlineConf::~WindowBeamlineConf()
 
 void WindowBeamlineConf::nr_tovashes_changed()
 {
-    int first = 0;
-    int second = 0;
-    getTovashes(&first, &second);
-
-    // The pair is one flag per BPM; a value other than 0 or 1 in either place makes
-    // the whole answer unusable, and then neither BPM shows.
-    const bool known = (first == 0 || first == 1) && (second == 0 || second == 1);
-    ui->boxBPM1->setVisible(known && first == 1);
-    ui->boxBPM2->setVisible(known && second == 1);
+    const EncoderBoxes boxes = EncoderBoxes::read();
+    ui->boxBPM1->setVisible(boxes.shows(0));
+    ui->boxBPM2->setVisible(boxes.shows(1));
 }
 
 void WindowBeamlineConf::checkUserLevel()

@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include "AcquisitionSettings.h"
+#include "EncoderBoxes.h"
 #include "NivraLibrary.h"
 #include "Updater.h"
 
@@ -48,20 +49,16 @@ WindowPico::~WindowPico()
 
 void WindowPico::refreshFields()
 {
-    int bpm1 = 0;
-    int bpm2 = 0;
-    getTovashes(&bpm1, &bpm2);
-
     // Only (1, 1), (1, 0) and (0, 1) say which meters are there; any other pair
     // (none, or a failed read) leaves the panes as they are.
-    const bool known = (bpm1 == 1 && (bpm2 == 0 || bpm2 == 1)) || (bpm1 == 0 && bpm2 == 1);
-    if (!known)
+    const EncoderBoxes boxes = EncoderBoxes::read();
+    if (!boxes.shows(0) && !boxes.shows(1))
         return;
 
-    showMeter(ui->widgetPico0, ui->label_oscalon0, bpm1 == 1);
-    showMeter(ui->widgetPico1, ui->label_oscalon1, bpm2 == 1);
-    if (bpm1 == 1)
+    showMeter(ui->widgetPico0, ui->label_oscalon0, boxes.bpm1);
+    showMeter(ui->widgetPico1, ui->label_oscalon1, boxes.bpm2);
+    if (boxes.bpm1)
         fillPane(ui->widgetPico0, 0);
-    if (bpm2 == 1)
+    if (boxes.bpm2)
         fillPane(ui->widgetPico1, 1);
 }

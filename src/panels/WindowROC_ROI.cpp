@@ -11,6 +11,7 @@
 
 #include "AcquisitionSettings.h"
 #include "ConfigIni.h"
+#include "EncoderBoxes.h"
 #include "MailboxComm.h"
 #include "NivraLibrary.h"
 #include "Updater.h"
@@ -124,15 +125,9 @@ void WindowROC_ROI::checkUserLevel()
 
 void WindowROC_ROI::nrTovashesChanged(int nrTovashes)
 {
-    int first = 0;
-    int second = 0;
-    getTovashes(&first, &second);
-
-    // The pair is one flag per BPM; a value other than 0 or 1 in either place makes
-    // the whole answer unusable, and then neither BPM shows.
-    const bool known = (first == 0 || first == 1) && (second == 0 || second == 1);
-    ui->rocWidget0->setVisible(known && first == 1);
-    ui->rocWidget1->setVisible(known && second == 1);
+    const EncoderBoxes boxes = EncoderBoxes::read();
+    ui->rocWidget0->setVisible(boxes.shows(0));
+    ui->rocWidget1->setVisible(boxes.shows(1));
 
     m_nrTovashes = nrTovashes;
 }

@@ -11,6 +11,7 @@
 #include "AcquisitionSettings.h"
 #include "BuildNumber.h"
 #include "DialogLogin.h"
+#include "EncoderBoxes.h"
 #include "GraphDataKind.h"
 #include "GraphRegistration.h"
 #include "HeartBeat.h"
@@ -40,22 +41,6 @@
 #include "about.h"
 
 namespace {
-
-// Which BPMs have their encoder box, by the pair getTovashes reports: (1, 1) both,
-// (1, 0) BPM1 only, (0, 1) BPM2 only, anything else (a failed query included) none.
-struct BpmsPresent {
-    bool bpm1 = false;
-    bool bpm2 = false;
-};
-
-BpmsPresent readEncoderBoxes()
-{
-    int box1 = 0;
-    int box2 = 0;
-    getTovashes(&box1, &box2);
-    const bool known = (box1 == 0 || box1 == 1) && (box2 == 0 || box2 == 1);
-    return known ? BpmsPresent{box1 == 1, box2 == 1} : BpmsPresent{};
-}
 
 void reportMissing(const QString &what)
 {
@@ -195,9 +180,11 @@ void MainWindow::fillDocks()
 
     // The XY graphs follow the encoder boxes from the start; the rest waits for the
     // full rule once everything is wired.
-    const BpmsPresent present = readEncoderBoxes();
-    graphXY1->setVisible(present.bpm1);
-    graphXY2->setVisible(present.bpm2);
+    const EncoderBoxes boxes = EncoderBoxes::read();
+    const bool bpm1 = boxes.shows(0);
+    const bool bpm2 = boxes.shows(1);
+    graphXY1->setVisible(bpm1);
+    graphXY2->setVisible(bpm2);
 }
 
 void MainWindow::connectSignals()
@@ -393,15 +380,17 @@ void MainWindow::registerBpmTimeGraph(WidgetGraphBpmTime *graph, int kind, const
 
 void MainWindow::nr_tovashes_changed(int)
 {
-    const BpmsPresent present = readEncoderBoxes();
-    graphXY1->setVisible(present.bpm1);
-    graphXY2->setVisible(present.bpm2);
+    const EncoderBoxes boxes = EncoderBoxes::read();
+    const bool bpm1 = boxes.shows(0);
+    const bool bpm2 = boxes.shows(1);
+    graphXY1->setVisible(bpm1);
+    graphXY2->setVisible(bpm2);
     // With no encoder box at all the BPM1 encoder dock stays in view (empty).
-    dockEncoder1->setVisible(present.bpm1 || !present.bpm2);
-    dockEncoder2->setVisible(present.bpm2);
+    dockEncoder1->setVisible(bpm1 || !bpm2);
+    dockEncoder2->setVisible(bpm2);
 
-    const bool hide1 = !present.bpm1;
-    const bool hide2 = !present.bpm2;
+    const bool hide1 = !bpm1;
+    const bool hide2 = !bpm2;
     graphFFT->setChannelsHidden(hide1, hide2);
     graphPosX->setChannelsHidden(hide1, hide2);
     graphPosY->setChannelsHidden(hide1, hide2);
