@@ -6,8 +6,8 @@
 
 #include "AcquisitionSettings.h"
 #include "DeviceRecords.h"
+#include "EncoderBoxes.h"
 #include "MailboxComm.h"
-#include "NivraLibrary.h"
 
 namespace {
 
@@ -48,13 +48,6 @@ void showZeros(const StatFields &f)
     f.yStdFilt->setText(micrometres(0.0, 6));
 }
 
-void readPresence(int &bpm1, int &bpm2)
-{
-    bpm1 = 0;
-    bpm2 = 0;
-    getTovashes(&bpm1, &bpm2);
-}
-
 } // namespace
 
 WidgetStats::WidgetStats(QWidget *parent)
@@ -74,19 +67,9 @@ WidgetStats::~WidgetStats()
 
 void WidgetStats::nr_tovashes_changed()
 {
-    int bpm1 = 0;
-    int bpm2 = 0;
-    readPresence(bpm1, bpm2);
-
-    bool show1 = false;
-    bool show2 = false;
-    if (bpm1 == 1 && bpm2 == 1) {
-        show1 = show2 = true;
-    } else if (bpm1 == 1 && bpm2 == 0) {
-        show1 = true;
-    } else if (bpm1 == 0 && bpm2 == 1) {
-        show2 = true;
-    }
+    const EncoderBoxes boxes = EncoderBoxes::read();
+    const bool show1 = boxes.shows(0);
+    const bool show2 = boxes.shows(1);
     ui->BPM1label->setVisible(show1);
     ui->bpm1Table->setVisible(show1);
     ui->BPM2label->setVisible(show2);
@@ -102,14 +85,8 @@ void WidgetStats::refreshFields()
                                 ui->posXStdFiltLineEdit_2, ui->posYMeanLineEdit_2,
                                 ui->posYStdLineEdit_2,     ui->posYStdFiltLineEdit_2};
 
-    int bpm1 = 0;
-    int bpm2 = 0;
-    readPresence(bpm1, bpm2);
-
-    const bool only1 = bpm1 == 1 && bpm2 == 0;
-    const bool only2 = bpm1 == 0 && bpm2 == 1;
-    const bool both = bpm1 == 1 && bpm2 == 1;
-    if (!both && !only1 && !only2) {
+    const EncoderBoxes boxes = EncoderBoxes::read();
+    if (!boxes.shows(0) && !boxes.shows(1)) {
         showZeros(bpm1Fields);
         showZeros(bpm2Fields);
         return;
@@ -117,8 +94,8 @@ void WidgetStats::refreshFields()
 
     // One consistent block: the polling thread rewrites it once a second.
     const BpmStats stats = mailboxComm->bpmStatsSnapshot();
-    if (both || only1)
+    if (boxes.shows(0))
         showStats(bpm1Fields, stats, 0);
-    if (both || only2)
+    if (boxes.shows(1))
         showStats(bpm2Fields, stats, 1);
 }
