@@ -142,9 +142,12 @@ void WindowROC_ROI::sendROCconf(QAbstractButton *button)
     if (!sends || userLevel != 2)
         return;
 
-    sendROClimits(0);
-    if (m_nrTovashes > 1)
-        sendROClimits(1);
+    // Only the panes the operator sees are sent: a hidden pane holds values nobody
+    // could check or edit.
+    for (int bpm = 0; bpm < 2; ++bpm) {
+        if (!pane(bpm)->isHidden())
+            sendROClimits(bpm);
+    }
     sendROCenable();
 }
 

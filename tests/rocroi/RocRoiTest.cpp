@@ -249,6 +249,24 @@ TEST_F(RocRoiTest, OneModuleSendsOnlyBpm1LimitsButBothEnables)
     EXPECT_EQ(SimCallLog::callsTo("setROClimits").size(), 4);
 }
 
+TEST_F(RocRoiTest, OnlyBpm2BoxSendsAndStoresThePaneShown)
+{
+    nivraSimSetSfpModule(0, 0, 0, 0, 0);   // BPM 1's encoder box pulled
+    mailbox->scanSFP();
+    ASSERT_EQ(mailbox->deviceCount(), 1);
+    open();
+    ASSERT_FALSE(pane(0)->isVisible());
+    enterPane(1, QStringLiteral("50"), QStringLiteral("20"), QStringLiteral("200"));
+
+    press(QDialogButtonBox::Ok);
+    EXPECT_EQ(SimCallLog::callsTo("setROClimits"),
+              (QStringList{QStringLiteral("setROClimits(3, 0, 100)"),
+                           QStringLiteral("setROClimits(4, 0, 40)")}));
+    EXPECT_DOUBLE_EQ(config.value(QStringLiteral("ROCandROI2/RocY")).toDouble(), 40.0);
+    EXPECT_FALSE(config.value(QStringLiteral("ROCandROI/RoiX")).isValid());
+    EXPECT_EQ(rectOf(graphs[1].get(), 0).topLeft, QPointF(50, -20));
+}
+
 TEST_F(RocRoiTest, PanesFollowTheEncoderBoxesNotTheModuleCount)
 {
     open();
@@ -267,22 +285,22 @@ TEST_F(RocRoiTest, PanesFollowTheEncoderBoxesNotTheModuleCount)
         EXPECT_EQ(pane(1)->isVisible(), c.shown1);
     }
 
-    // Plain modules on both ports: no pane shown, yet with two modules counted
-    // BPM 2's limits still go out.
+    // Plain modules on both ports: no pane shown, so no limits go out, whatever the
+    // module count; the enables still do.
     ASSERT_EQ(mailbox->deviceCount(), 2);
     nivraSimClearCallLog();
     press(QDialogButtonBox::Apply);
-    EXPECT_EQ(SimCallLog::callsTo("setROClimits").size(), 4);
+    EXPECT_EQ(SimCallLog::callsTo("setROClimits").size(), 0);
+    EXPECT_EQ(SimCallLog::callsTo("setROCenable").size(), 1);
 
-    // Both encoder boxes present but one module counted: BPM 2's pane shows, yet
-    // only BPM 1's limits go out.
+    // Both encoder boxes present but one module counted: both panes show and go out.
     nivraSimSetTovash(0, 1);
     nivraSimSetTovash(1, 1);
     window->nrTovashesChanged(1);
     EXPECT_TRUE(pane(1)->isVisible());
     nivraSimClearCallLog();
     press(QDialogButtonBox::Apply);
-    EXPECT_EQ(SimCallLog::callsTo("setROClimits").size(), 2);
+    EXPECT_EQ(SimCallLog::callsTo("setROClimits").size(), 4);
 
     // A failed read of the encoder boxes counts as neither present.
     nivraSimSetTovash(0, 1);
