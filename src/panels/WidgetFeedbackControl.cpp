@@ -42,8 +42,11 @@ WidgetFeedbackControl::WidgetFeedbackControl(QWidget *parent)
     bpmSelX = selX;
     bpmSelY = selY;
     bpmSelI0 = selI0;
-    ui->comboBoxPidSourceX->setCurrentIndex(bpmSelX);
-    ui->comboBoxPidSourceY->setCurrentIndex(bpmSelY);
+    // A source outside BPM1/BPM2 is shown as no selection, like a DAC channel
+    // outside CH1..CH4; "Update Configuration" then waits for the operator's pick.
+    auto sourceIndex = [](int bpm) { return bpm == 0 || bpm == 1 ? bpm : -1; };
+    ui->comboBoxPidSourceX->setCurrentIndex(sourceIndex(bpmSelX));
+    ui->comboBoxPidSourceY->setCurrentIndex(sourceIndex(bpmSelY));
 
     int enableX = 0;
     int enableY = 0;
@@ -179,13 +182,18 @@ void WidgetFeedbackControl::updateButtonPressed()
         return;
     }
 
-    if (sendDACoutputs() == -1)
-        return;
-
     // The device-link thread may rewrite the process-wide sources at any moment, so
     // the controller and the store are given the operator's choice, not a re-read.
     const int sourceX = ui->comboBoxPidSourceX->currentIndex();
     const int sourceY = ui->comboBoxPidSourceY->currentIndex();
+    if (sourceX < 0 || sourceY < 0) {
+        LOG_WARN() << "PID source not selected:" << sourceX << sourceY;
+        return;
+    }
+
+    if (sendDACoutputs() == -1)
+        return;
+
     bpmSelX = sourceX;
     bpmSelY = sourceY;
     bpmSelI0 = 0;
