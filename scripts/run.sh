@@ -9,7 +9,7 @@ build=${NIVRA_BUILD_DIR:-$root/build}
 "$root/scripts/build.sh"
 
 # A fresh machine has no configuration file, and every scale would then read 0
-# (no beam to see): start from unit scales and a 50 um ROI.
+# (no beam to see): start from unit scales, a 50 um ROI and the electrode map.
 config=/opt/Drubek/NIVRA/config.ini
 if [ ! -e "$config" ]; then
   sudo_cmd=""
@@ -22,8 +22,12 @@ if [ -n "${DISPLAY:-}" ]; then
 fi
 shot=${NIVRA_SCREENSHOT:-$build/nivra-ui-screenshot.png}
 seconds=${NIVRA_RUN_SECONDS:-8}
+# No window manager runs under Xvfb to carry out the program's request to be
+# maximised, so the script gives the main window the whole screen, as one would.
 xvfb-run -a -s "-screen 0 1920x1080x24" bash -c '
   "$1" "${@:4}" & pid=$!
+  win=$(timeout 30 xdotool search --sync --onlyvisible --name "^NIVRA-ENC Local User Interface" | head -1)
+  [ -z "$win" ] || xdotool windowmove "$win" 0 0 windowsize "$win" 100% 100%
   sleep "$3"
   import -window root "$2"
   kill $pid; wait $pid 2>/dev/null || true' _ "$build/nivra-ui" "$shot" "$seconds" "$@"

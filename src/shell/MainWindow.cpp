@@ -79,6 +79,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_logWindow(nullp
     // The device link's first reports may have come before these connections existed:
     // ask for the module count again, which applies the encoder-box rule at once.
     mailboxComm->announceDeviceCount();
+    // Each graph dock tabbed in came to the front; the group opens on its first tab.
+    dockFFT->raise();
 
     // The level the status panel read while it was being built.
     handleUserLevelChange(userLevel);

@@ -14,6 +14,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 
@@ -80,6 +81,16 @@ TEST_F(MainWindowTest, TitleAndDocks)
         EXPECT_TRUE(group.contains(d)) << title.toStdString();
         EXPECT_NE(d->widget(), nullptr) << title.toStdString();
     }
+
+    // The graph group opens on its first tab, also once the encoder docks are shown.
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    QTabBar *graphTabs = nullptr;
+    for (QTabBar *bar : w.findChildren<QTabBar *>())
+        if (bar->count() > 0 && bar->tabText(0) == QStringLiteral("Graph FFT"))
+            graphTabs = bar;
+    ASSERT_NE(graphTabs, nullptr);
+    EXPECT_EQ(graphTabs->tabText(graphTabs->currentIndex()), QStringLiteral("Graph FFT"));
 
     auto *tabs = control->widget()->findChild<QTabWidget *>();
     ASSERT_NE(tabs, nullptr);
