@@ -249,21 +249,6 @@ TEST_F(RocRoiTest, OneModuleSendsOnlyBpm1LimitsButBothEnables)
     EXPECT_EQ(SimCallLog::callsTo("setROClimits").size(), 4);
 }
 
-TEST_F(RocRoiTest, OnlyBpm2BoxSendsAndStoresThePaneShown)
-{
-    nivraSimSetSfpModule(0, 0, 0, 0, 0);   // BPM 1's encoder box pulled
-    mailbox->scanSFP();
-    ASSERT_EQ(mailbox->deviceCount(), 1);
-    open();
-    enterPane(1, QStringLiteral("50"), QStringLiteral("20"), QStringLiteral("200"));
-
-    press(QDialogButtonBox::Ok);
-    EXPECT_EQ(SimCallLog::callsTo("setROClimits").join(' '),
-              QStringLiteral("setROClimits(3, 0, 100) setROClimits(4, 0, 40)"));
-    EXPECT_DOUBLE_EQ(config.value(QStringLiteral("ROCandROI2/RocY")).toDouble(), 40.0);
-    EXPECT_FALSE(config.value(QStringLiteral("ROCandROI/RoiX")).isValid());
-}
-
 TEST_F(RocRoiTest, PanesFollowTheEncoderBoxesNotTheModuleCount)
 {
     open();
@@ -298,6 +283,16 @@ TEST_F(RocRoiTest, PanesFollowTheEncoderBoxesNotTheModuleCount)
     nivraSimClearCallLog();
     press(QDialogButtonBox::Apply);
     EXPECT_EQ(SimCallLog::callsTo("setROClimits").size(), 4);
+
+    // BPM 2's encoder box alone: the pane shown is sent and stored, not BPM 1's.
+    nivraSimSetTovash(0, 0);
+    window->nrTovashesChanged(1);
+    enterPane(1, QStringLiteral("50"), QStringLiteral("20"), QStringLiteral("200"));
+    nivraSimClearCallLog();
+    press(QDialogButtonBox::Ok);
+    EXPECT_EQ(SimCallLog::callsTo("setROClimits").join(' '),
+              QStringLiteral("setROClimits(3, 0, 100) setROClimits(4, 0, 40)"));
+    EXPECT_DOUBLE_EQ(config.value(QStringLiteral("ROCandROI2/RocY")).toDouble(), 40.0);
 
     // A failed read of the encoder boxes counts as neither present.
     nivraSimSetTovash(0, 1);
