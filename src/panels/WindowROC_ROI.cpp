@@ -142,12 +142,14 @@ void WindowROC_ROI::sendROCconf(QAbstractButton *button)
     if (!sends || userLevel != 2)
         return;
 
-    // Only the panes the operator sees are sent: a hidden pane holds values nobody
-    // could check or edit.
-    for (int bpm = 0; bpm < 2; ++bpm) {
-        if (!pane(bpm)->isHidden())
-            sendROClimits(bpm);
-    }
+    // BPM 1 as always, unless BPM 2's pane is the only one the operator sees; BPM 2
+    // when two modules are counted or its pane is shown, so shown edits are never
+    // dropped for hidden values.
+    const bool bpm2Shown = !pane(1)->isHidden();
+    if (!(bpm2Shown && pane(0)->isHidden()))
+        sendROClimits(0);
+    if (m_nrTovashes > 1 || bpm2Shown)
+        sendROClimits(1);
     sendROCenable();
 }
 

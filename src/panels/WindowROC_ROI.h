@@ -50,10 +50,10 @@ public:
 public slots:
     void checkUserLevel();
     // Shows the pane of each BPM whose encoder box is present and keeps the
-    // acquisition-module count.
+    // acquisition-module count, which decides whether BPM 2's limits are sent.
     void nrTovashesChanged(int nrTovashes);
-    // OK or Apply at level 2 sends the limits of each pane shown, then the enables
-    // of both BPMs; any other button or level does nothing.
+    // OK or Apply at level 2 sends the limits (never dropping a shown pane), then the
+    // enables of both BPMs; any other button or level does nothing.
     void sendROCconf(QAbstractButton *button);
 
 private:
