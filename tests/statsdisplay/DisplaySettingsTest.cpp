@@ -1,5 +1,5 @@
-// The display settings dialog: the 1 to 5000 Hz range, a refused rate, the buffer sizes, OK / Apply /
-// Cancel, and the pause box acting at once.
+// The display settings dialog: the 1 to 5000 Hz range, a refused rate, the buffer
+// sizes, OK / Apply / Cancel, and the pause box acting at once.
 
 #include <QCheckBox>
 #include <QComboBox>
