@@ -11,50 +11,35 @@ WORK=$2
 source "$(dirname "$0")/e2e_common.sh"
 
 # The rocking curve reads its DAC and BPM1 electrode maps from the configuration
-# file. Other runs share that file: keep what is there and put it back at the end.
+# file, which other runs share: set only those keys, and put the file back at the end.
 CONFIG=/opt/Drubek/NIVRA/config.ini
-CONFIG_DIR_MADE=
-if [ ! -d "$(dirname "$CONFIG")" ]; then
-    mkdir -p "$(dirname "$CONFIG")" || fail "cannot create $(dirname "$CONFIG")"
-    CONFIG_DIR_MADE=1
-fi
-if [ -e "$CONFIG" ]; then
-    cp -p "$CONFIG" "$WORK/config.ini.saved" || fail "cannot keep $CONFIG"
-fi
+MADE=$(mkdir -pv "$(dirname "$CONFIG")") || fail "cannot create $(dirname "$CONFIG")"
+[ -e "$CONFIG" ] && cp -p "$CONFIG" "$WORK/config.ini.saved"
 restore_config() {
-    if [ -e "$WORK/config.ini.saved" ]; then
-        cp -p "$WORK/config.ini.saved" "$CONFIG"
-    else
-        rm -f "$CONFIG"
-        [ -n "$CONFIG_DIR_MADE" ] && rmdir "$(dirname "$CONFIG")" 2>/dev/null
-    fi
+    if [ -e "$WORK/config.ini.saved" ]; then cp -p "$WORK/config.ini.saved" "$CONFIG"; else rm -f "$CONFIG"; fi
+    # Folders made here go again when empty: nothing else was to write there.
+    [ -n "$MADE" ] && rmdir -p "$(dirname "$CONFIG")" 2>/dev/null
     return 0
 }
 trap restore_config EXIT
-
-# Sets key=value in [group] of the INI file, adding the group or key when missing.
-ini_set() { # group key value
-    [ -e "$CONFIG" ] || : >"$CONFIG"
+ini_set() { # group key value: replaces or adds key=value in [group]
+    touch "$CONFIG"
     awk -v group="[$1]" -v key="$2" -v value="$3" '
         function put() { if (!done) { print key "=" value; done = 1 } }
         $0 == group { print; inside = 1; next }
         /^\[/ { if (inside) put(); inside = 0 }
         inside && index($0, key "=") == 1 { put(); next }
         { print }
-        END { if (!done) { if (!inside) print group; put() } }' "$CONFIG" >"$CONFIG.tmp.$$" &&
-        mv "$CONFIG.tmp.$$" "$CONFIG" || fail "cannot write $CONFIG"
+        END { if (!done) { if (!inside) print group; put() } }' "$CONFIG" >"$CONFIG.$$" &&
+        mv "$CONFIG.$$" "$CONFIG" || fail "cannot write $CONFIG"
 }
-ini_set Beamline DAC_posX 0
-ini_set Beamline DAC_posY 1
-ini_set Beamline DAC_I0 2
-ini_set BPM1 Top 0
-ini_set BPM1 Right 1
-ini_set BPM1 Bottom 2
-ini_set BPM1 Left 3
+ini_set Beamline DAC_posX 0; ini_set Beamline DAC_posY 1; ini_set Beamline DAC_I0 2
+ini_set BPM1 Top 0; ini_set BPM1 Right 1; ini_set BPM1 Bottom 2; ini_set BPM1 Left 3
 
 # Lines of the trace that set the feedback, from line $1 on.
 feedback_calls() { tail -n +"$1" "$NIVRA_SIM_TRACE" | grep '^setFBenable(' | cut -d' ' -f1; }
-trace_lines() { wc -l <"$NIVRA_SIM_TRACE"; }
+# The number of the trace's next line.
+trace_lines() { echo $(($(wc -l <"$NIVRA_SIM_TRACE") + 1)); }
 
 start_app
 eval "$(xdotool getdisplaygeometry --shell)"
@@ -63,9 +48,7 @@ sleep 0.5
 
 # The status panel and the tools open at level 1 and above.
 focus "$WIN"
-xdotool key alt+s
-sleep 0.5
-xdotool key l
+xdotool key alt+s sleep 0.5 key l
 LOGIN=$(timeout 10 xdotool search --sync --onlyvisible --name '^Log in$' | head -1)
 [ -n "$LOGIN" ] || fail "no login dialog"
 focus "$LOGIN"
@@ -94,9 +77,7 @@ pass "\"Enable Feedback\" sends setFBenable(1)"
 # --- A rocking curve of 20 points switches it off ---
 FROM=$(trace_lines)
 focus "$WIN"
-xdotool key alt+t
-sleep 0.5
-xdotool key Return   # the first item, "Rocking Curve"
+xdotool key alt+t sleep 0.5 key Return   # the first item, "Rocking Curve"
 RC=$(timeout 10 xdotool search --sync --onlyvisible --name '^Rocking Curve$' | head -1)
 [ -n "$RC" ] || fail "Tools > Rocking Curve showed no window"
 focus "$RC"
