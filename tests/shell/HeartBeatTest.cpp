@@ -115,8 +115,6 @@ TEST_F(HeartBeatTest, FeedbackButtonAsksForTheOppositeOfThePolledStateAndResetSe
     EXPECT_FALSE(panel.feedbackWanted);
     // A procedure switched it off meanwhile: bringing the button in step sends nothing,
     // and the next press switches it on.
-    mailboxComm->pidStatus = 0;
-    panel.refreshFields();
     mailboxComm->pidStatus = 3;
     panel.refreshFields();
     mailboxComm->pidStatus = 0;
