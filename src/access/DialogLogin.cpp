@@ -65,9 +65,11 @@ void DialogLogin::clearFields()
 {
     ui->usernameLineEdit->clear();
     ui->passwordLineEdit->clear();
+    // Typing starts with the name again, wherever the last attempt left the cursor.
+    ui->usernameLineEdit->setFocus();
 }
 
-void DialogLogin::showLevel()
+void DialogLogin::showLevelName()
 {
     QString name;
     switch (userLevel) {
@@ -77,6 +79,11 @@ void DialogLogin::showLevel()
     default: break;
     }
     ui->currentLevel->setText(name);
+}
+
+void DialogLogin::showLevel()
+{
+    showLevelName();
     emit userLevelChanged(userLevel);
 }
 
@@ -90,8 +97,10 @@ void DialogLogin::checkPasswd()
 
     const int level = getLock(userBuffer, passwordBuffer);
     LOG_INFO() << "login level changed: " << level;
-    // The controller's answer holds whatever name was typed.
+    // The controller's answer holds whatever name was typed, and a refusal may have
+    // taken a level away: the dialog shows the level in force either way.
     userLevel = level;
+    showLevelName();
 
     if (user == QLatin1String("cruise")) {
         if (userLevel == 0) {

@@ -21,7 +21,7 @@ public:
     // Asks the main window to make its user-level connections: calls the main window's
     // invokable member connectUserLevelSignals() by name (declare it Q_INVOKABLE).
     void connectToMainWindow();
-    // Empties both line edits.
+    // Empties both line edits and puts the cursor in the user-name field.
     void clearFields();
     // Shows the name of userLevel and emits userLevelChanged(userLevel).
     void showLevel();
@@ -33,6 +33,9 @@ public slots:
     void checkPasswd();
 
 private:
+    // Shows the name of userLevel, announcing nothing.
+    void showLevelName();
+
     Ui::DialogLogin *ui;
     QWidget *mainWindow;
 };

@@ -84,7 +84,9 @@ void Updater::updateGraphs()
 
     updateTovashes();
     const int f = SAMP_FREQ;
-    if (paused)
+    // Without a positive rate every time and frequency key would be infinite or NaN:
+    // the graphs keep what they show until a usable rate is set.
+    if (paused || f <= 0)
         return;
 
     // Never ask for more than the buffer holds, whatever the setting says.

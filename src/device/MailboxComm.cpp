@@ -126,9 +126,9 @@ int MailboxComm::tovashEncoderSelect(int select, std::uint8_t bpm)
 int MailboxComm::getOutputMux()
 {
     std::uint8_t mux = 0;
-    if (checked(::getOutputMux(&mux), "getOutputMux() failed") < 0)
-        mux = 0;
-    return mux;
+    // A failure stays negative: 0 would read as "outputs driven by the host".
+    const int result = checked(::getOutputMux(&mux), "getOutputMux() failed");
+    return result < 0 ? result : mux;
 }
 
 int MailboxComm::setBPMselector(int x, int y, int i0)

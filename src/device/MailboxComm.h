@@ -57,7 +57,7 @@ public:
     int getPIDconf();
     int setWindAvg(int axis, int window);
     int tovashEncoderSelect(int select, std::uint8_t bpm);
-    // Returns the mux byte (0 when the read failed).
+    // Returns the mux byte, or the negative result when the read failed.
     int getOutputMux();
     int setBPMselector(int x, int y, int i0);
     int setPIDoutSel(std::uint8_t x, std::uint8_t y, std::uint8_t i0);

@@ -1,6 +1,8 @@
 #include "WindowDisplaySettings.h"
 #include "ui_WindowDisplaySettings.h"
 
+#include <QMessageBox>
+
 #include "AcquisitionSettings.h"
 #include "MailboxComm.h"
 #include "Updater.h"
@@ -8,6 +10,9 @@
 namespace {
 // The controller streams display data at no more than this rate.
 constexpr int kMaxDisplayFreq = 5000;
+// Below one sample a second there is no stream to show, and 0 would give every time
+// and frequency axis an infinite scale.
+constexpr int kMinDisplayFreq = 1;
 // Bytes per display sample (one DisplayRecord).
 constexpr int kRecordBytes = 256;
 } // namespace
@@ -48,13 +53,36 @@ void WindowDisplaySettings::showWindow()
 
 void WindowDisplaySettings::saveSettings()
 {
+    int requested;
     if (ui->dispFreqBox->value() > kMaxDisplayFreq) {
-        SAMP_FREQ = kMaxDisplayFreq;
+        requested = kMaxDisplayFreq;
         ui->dispFreqBox->setValue(kMaxDisplayFreq);
     } else {
-        SAMP_FREQ = static_cast<int>(ui->dispFreqBox->value());
+        requested = static_cast<int>(ui->dispFreqBox->value());
     }
-    mailboxComm->setDisplayFreq(0);
+
+    // The rate in force stays until the controller has taken a new one: every time
+    // and frequency axis is derived from it.
+    const int inForce = SAMP_FREQ;
+    if (requested < kMinDisplayFreq) {
+        ui->dispFreqBox->setValue(inForce);
+        QMessageBox::warning(this, QStringLiteral("Display frequency"),
+                             QStringLiteral("The display frequency must be at least %1 Hz; "
+                                            "it stays at %2 Hz.")
+                                 .arg(kMinDisplayFreq)
+                                 .arg(inForce));
+    } else {
+        SAMP_FREQ = requested;
+        if (mailboxComm->setDisplayFreq(0) < 0) {
+            SAMP_FREQ = inForce;
+            ui->dispFreqBox->setValue(inForce);
+            QMessageBox::warning(this, QStringLiteral("Display frequency"),
+                                 QStringLiteral("The controller refused %1 Hz; the display "
+                                                "frequency stays at %2 Hz.")
+                                     .arg(requested)
+                                     .arg(inForce));
+        }
+    }
 
     bool ok = false;
     const int samples = ui->bufferSamplesComboBox->currentText().toInt(&ok, 10);

@@ -1,6 +1,7 @@
 #include "WindowManOutCtrl.h"
 #include "ui_WindowManOutCtrl.h"
 
+#include <QMessageBox>
 #include <QSignalBlocker>
 
 #include <fcntl.h>
@@ -23,11 +24,14 @@ WindowManOutCtrl::WindowManOutCtrl(QWidget *parent)
                 Qt::DirectConnection);
         connect(box(k), &QDoubleSpinBox::valueChanged, this, &WindowManOutCtrl::boxes_changed,
                 Qt::DirectConnection);
+        // A typed voltage goes out when it is complete (Return, leaving the field):
+        // "2.7" must not put 2 V on the output on the way.
+        box(k)->setKeyboardTracking(false);
     }
 
+    // A node that does not open is reported when the dialog is used: at this point
+    // the main window is still being built and nobody would see it.
     dacFd = DeviceNode::open(DeviceNodeName::Dac, O_RDWR | O_SYNC);
-    if (dacFd < 0)
-        LOG_WARN() << "Manual output control: cannot open" << DeviceNodeName::Dac;
 }
 
 WindowManOutCtrl::~WindowManOutCtrl()
@@ -57,10 +61,26 @@ QDoubleSpinBox *WindowManOutCtrl::box(int k) const
     }
 }
 
+bool WindowManOutCtrl::dacNodeReady()
+{
+    // The driver may have been loaded since the last try.
+    if (dacFd < 0)
+        dacFd = DeviceNode::open(DeviceNodeName::Dac, O_RDWR | O_SYNC);
+    if (dacFd >= 0)
+        return true;
+    LOG_WARN() << "Manual output control: cannot open" << DeviceNodeName::Dac;
+    QMessageBox::warning(this, QStringLiteral("Cannot open file"),
+                         QStringLiteral("System file %1 could not be opened: the outputs "
+                                        "cannot be set by hand.\n\n"
+                                        "Please check if NIVRA driver is loaded.\n")
+                             .arg(QLatin1String(DeviceNodeName::Dac)));
+    return false;
+}
+
 void WindowManOutCtrl::showWindow()
 {
-    // The box only mirrors the multiplexer here; sending it back would turn a failed
-    // read (which reads as 0) into taking the outputs away from a running feedback.
+    // The box only mirrors the multiplexer here, and only a read that worked ticks
+    // it: a failed one (negative) must not show the feedback's outputs as manual.
     {
         const QSignalBlocker quiet(ui->checboxEnableMan);
         ui->checboxEnableMan->setChecked(mailboxComm->getOutputMux() == 0);
@@ -68,10 +88,18 @@ void WindowManOutCtrl::showWindow()
     show();
     raise();
     activateWindow();
+    dacNodeReady();
 }
 
 void WindowManOutCtrl::enableMan_changed(bool enable)
 {
+    // Taking the outputs from the feedback with nothing to drive them would leave
+    // them wherever the host last put them.
+    if (enable && !dacNodeReady()) {
+        const QSignalBlocker quiet(ui->checboxEnableMan);
+        ui->checboxEnableMan->setChecked(false);
+        return;
+    }
     // 0: the outputs follow the host (this dialog, the procedures); 1: the feedback.
     mailboxComm->setOutputMux(enable ? 0 : 1);
 }

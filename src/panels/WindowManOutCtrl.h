@@ -35,6 +35,8 @@ private:
     // Channel k (0 = channel 1) of the form.
     QSlider *slider(int k) const;
     QDoubleSpinBox *box(int k) const;
+    // Opens the DAC node if it is not open yet; tells the operator when it does not.
+    bool dacNodeReady();
 
     Ui::WindowManOutCtrl *ui;
     int dacFd = -1;   // "/dev/nivra_vennick0", -1 when it did not open

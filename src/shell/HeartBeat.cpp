@@ -1,6 +1,7 @@
 #include "HeartBeat.h"
 #include "ui_HeartBeat.h"
 
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QTimer>
 
@@ -73,7 +74,17 @@ void HeartBeat::updateHeartbeat(PID_Status_Type PID_Status)
 
 void HeartBeat::updateFeedbackButton()
 {
-    if (mailboxComm->pidStatus != 0) {
+    // A press asks for the opposite of what the controller last reported, whoever
+    // switched the feedback since (a procedure, another client): bring the button and
+    // the flag in step without sending anything.
+    const bool running = mailboxComm->pidStatus != 0;
+    if (ui->buttonFdbk->isChecked() != running) {
+        const QSignalBlocker quiet(ui->buttonFdbk);
+        ui->buttonFdbk->setChecked(running);
+    }
+    feedbackWanted = running;
+
+    if (running) {
         ui->buttonFdbk->setText(QStringLiteral("Disable Feedback"));
         ui->buttonFdbk->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
     } else {

@@ -19,10 +19,11 @@ public:
     explicit HeartBeat(QWidget *parent = nullptr);
     ~HeartBeat() override;
 
-    // Text and icon of the feedback button from the last polled PID status.
+    // Text, icon and check state of the feedback button, and feedbackWanted, from the
+    // last polled PID status.
     void updateFeedbackButton();
 
-    // The feedback state last sent with the feedback button.
+    // The feedback state the button stands for: the polled one, or the one just sent.
     bool feedbackWanted = false;
 
 signals:

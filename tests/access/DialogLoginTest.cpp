@@ -1,11 +1,13 @@
 // The login dialog: its form, what reaches the controller's getLock, the level it
 // stores whatever the name, the warnings, showing and announcing the level, and the
 // hand-over to the main window.
+#include <QApplication>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -148,6 +150,7 @@ TEST_F(Login, RefusalsWarnAndKeepTheDialogOpen)
     EXPECT_EQ(answerer.last().text, "Password entered does not match.\n\n");
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_EQ(spy->count(), 0);
+    EXPECT_EQ(shownLevel(), "cruise");
     // The texts stay for another try.
     EXPECT_EQ(child<QLineEdit>(dialog.get(), "passwordLineEdit")->text(), "wrong");
 
@@ -174,9 +177,10 @@ TEST_F(Login, RefusalsWarnAndKeepTheDialogOpen)
     EXPECT_EQ(userLevel, -1);
     EXPECT_EQ(answerer.last().title, "Wrong password");
     EXPECT_EQ(answerer.count(), 4);
+    EXPECT_EQ(shownLevel(), "");
 }
 
-TEST_F(Login, CruiseGrantedAnotherLevelDoesNothingVisible)
+TEST_F(Login, CruiseGrantedAnotherLevelOnlyShowsIt)
 {
     lockHook.forced = true;
     lockHook.result = 1;
@@ -185,7 +189,19 @@ TEST_F(Login, CruiseGrantedAnotherLevelDoesNothingVisible)
     EXPECT_EQ(answerer.count(), 0);
     EXPECT_EQ(spy->count(), 0);
     EXPECT_TRUE(dialog->isVisible());
-    EXPECT_EQ(shownLevel(), "");
+    EXPECT_EQ(shownLevel(), "user");
+}
+
+TEST_F(Login, ReopenedDialogStartsInTheUserNameField)
+{
+    // Reopened as the main window does it, after an attempt that ended in Password.
+    logIn("admin", "wrong");
+    child<QLineEdit>(dialog.get(), "passwordLineEdit")->setFocus();
+    dialog->hide();
+    dialog->clearFields();
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+    EXPECT_EQ(QApplication::focusWidget(), child<QLineEdit>(dialog.get(), "usernameLineEdit"));
 }
 
 TEST_F(Login, TextsReachTheControllerAsLatin1CutTo31Characters)

@@ -237,6 +237,19 @@ TEST_F(UpdaterCycle, PausedCycleOnlyProbesTheMeters)
     EXPECT_FALSE(samePoints(pointsOf(graphs[GraphPositionX][0]), before[GraphPositionX][0]));
 }
 
+TEST_F(UpdaterCycle, CycleWithoutARateLeavesTheGraphsAlone)
+{
+    // A rate of 0 would give every time and frequency key an infinite or NaN value.
+    engine->updateGraphs();
+    const Points before = pointsOf(graphs[GraphSpectrum][0]);
+    SAMP_FREQ = 0;
+    QSignalSpy replots(engine.get(), &Updater::replotGraphs);
+    nivraSimAdvance(5.0);
+    engine->updateGraphs();
+    EXPECT_EQ(replots.count(), 0);
+    EXPECT_TRUE(samePoints(pointsOf(graphs[GraphSpectrum][0]), before));
+}
+
 TEST_F(UpdaterCycle, SetGraphDataIgnoresBadKindsAndIndices)
 {
     const int bad[][2] = {{-1, 0}, {10, 0}, {3, 4}, {3, -1}, {2, 2}, {5, -1}, {7, 4}, {9, 2},

@@ -160,7 +160,7 @@ TEST_F(MailboxCommOperations, FailuresAreLoggedOnceWithTheirTextAndReturned)
     EXPECT_EQ(link.getPIDconf(), 0);
     EXPECT_EQ(link.setWindAvg(0, 8), -4);
     EXPECT_EQ(link.tovashEncoderSelect(1, 0), -4);
-    EXPECT_EQ(link.getOutputMux(), 0);
+    EXPECT_EQ(link.getOutputMux(), -4);
     EXPECT_EQ(link.setBPMselector(0, 0, 0), -4);
     EXPECT_EQ(link.setPIDoutSel(0, 1, 2), -4);
     EXPECT_EQ(link.setDisplayFreq(0), -4);
@@ -232,7 +232,8 @@ TEST_F(MailboxCommOperations, ValuesAfterAFailedReadAreZeroNotWhatTheLibraryLeft
     EXPECT_EQ(sw, "0.0.00");
     EXPECT_EQ(pid, "0.0.00");
 
-    // With the controller holding non-zero values, a failed read still gives 0.
+    // With the controller holding non-zero values, a failed read still gives 0; the
+    // multiplexer gives the failure, which no mux byte can be mistaken for.
     SAMP_FREQ = 3000;
     ASSERT_EQ(link.setDisplayFreq(1), 0);
     ASSERT_EQ(link.setPIDconf(2), 0);
@@ -244,7 +245,7 @@ TEST_F(MailboxCommOperations, ValuesAfterAFailedReadAreZeroNotWhatTheLibraryLeft
     EXPECT_EQ(link.getDisplayFreq(&mode), 0.0);
     EXPECT_FALSE(mode);
     EXPECT_EQ(link.getPIDconf(), 0);
-    EXPECT_EQ(link.getOutputMux(), 0);
+    EXPECT_EQ(link.getOutputMux(), -1);
 }
 
 TEST_F(MailboxCommOperations, NothingIsLoggedWhenTheLoggerIsAboveWarn)

@@ -14,6 +14,7 @@
 
 #include <memory>
 
+#include "DialogAnswerer.h"
 #include "LogCapture.h"
 #include "NivraLibrary.h"
 #include "NivraSim.h"
@@ -74,6 +75,7 @@ protected:
     QCheckBox *enableBox() const { return child<QCheckBox>(window.get(), "checboxEnableMan"); }
 
     std::unique_ptr<WindowManOutCtrl> window;
+    DialogAnswerer answerer;
 };
 
 TEST_F(ManOutCtrlTest, FormHasFourChannelsFromChannel4OnTheLeft)
@@ -132,10 +134,10 @@ TEST_F(ManOutCtrlTest, CheckBoxFollowsAndSetsTheOutputMultiplexer)
 
 TEST_F(ManOutCtrlTest, MultiplexerFailures)
 {
-    // A failed read reads as 0; showing must not hand the outputs of a running
-    // feedback to the host because of it.
+    // A failed read shows the outputs as the feedback's and sends nothing.
     nivraSimFailCall("getOutputMux", -5);
     open();
+    EXPECT_FALSE(enableBox()->isChecked());
     EXPECT_TRUE(SimCallLog::callsTo("setOutputMux").isEmpty());
     nivraSimClearFaults();
     EXPECT_EQ(deviceMux(), 1);
@@ -259,19 +261,50 @@ TEST_F(ManOutCtrlTest, RecordsReachTheNodeWithManualControlOff)
     EXPECT_EQ(nivraSimDacOutput(2), 3.25);
 }
 
-TEST_F(ManOutCtrlTest, MissingDacNodeWritesNothing)
+TEST_F(ManOutCtrlTest, TypedValueIsSentWhenComplete)
+{
+    open();
+    nivraSimClearCallLog();
+    replaceText(box(1), QStringLiteral("2.7"));
+    replaceText(box(2), QStringLiteral("10"));   // leaving box 1 completes its entry
+    EXPECT_EQ(dacRecords(), QStringList{QStringLiteral("DacOutputs{2.7, 0, 0, 0, 1}")});
+    QTest::keyClick(box(2), Qt::Key_Return);
+    QTest::keyClick(box(2), Qt::Key_Up);
+    EXPECT_EQ(dacRecords(), (QStringList{"DacOutputs{2.7, 0, 0, 0, 1}", "DacOutputs{2.7, 10, 0, 0, 1}",
+                                         "DacOutputs{2.7, 10.1, 0, 0, 1}"}));
+    EXPECT_EQ(slider(2)->value(), 10);
+}
+
+TEST_F(ManOutCtrlTest, MissingDacNodeIsReportedAndKeepsTheFeedbacksOutputs)
 {
     nivraSimFailNodeOpen("/dev/nivra_vennick0", 1);
     LogCapture log;
     open();
     EXPECT_TRUE(log.texts(Logging::WarnLevel).join(QLatin1Char('|')).contains(QLatin1String("/dev/nivra_vennick0")));
+    ASSERT_EQ(answerer.count(), 1);
+    EXPECT_TRUE(answerer.last().text.contains(QLatin1String("/dev/nivra_vennick0")));
     nivraSimClearCallLog();
     enterText(box(1), QStringLiteral("1.5"));
     slider(4)->setFocus();
     QTest::keyClick(slider(4), Qt::Key_Up);
     EXPECT_TRUE(SimCallLog::callsTo("ioctl").isEmpty());
+
+    // Enabling manual control is refused and told: the feedback keeps the outputs.
+    enableBox()->setFocus();
+    QTest::keyClick(enableBox(), Qt::Key_Space);
+    EXPECT_FALSE(enableBox()->isChecked());
+    EXPECT_TRUE(SimCallLog::callsTo("setOutputMux").isEmpty());
+    EXPECT_EQ(answerer.count(), 2);
+    EXPECT_EQ(deviceMux(), 1);
+
+    // Once the driver is there, the node opens on the next try.
+    nivraSimFailNodeOpen("/dev/nivra_vennick0", 0);
+    setChecked(enableBox(), true);
+    EXPECT_EQ(SimCallLog::callsTo("setOutputMux"), QStringList{QStringLiteral("setOutputMux(0)")});
+    EXPECT_EQ(answerer.count(), 2);
+    nivraSimClearCallLog();
     window.reset();
-    EXPECT_TRUE(SimCallLog::callsTo("close").isEmpty());
+    EXPECT_EQ(SimCallLog::callsTo("close").size(), 1);
 }
 
 } // namespace

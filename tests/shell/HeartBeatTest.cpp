@@ -90,7 +90,7 @@ TEST_F(HeartBeatTest, StatusWordSetsLedColourTextAndButton)
     EXPECT_EQ(text(panel)->text(), QStringLiteral("Feedback ON"));
 }
 
-TEST_F(HeartBeatTest, FeedbackButtonSendsOneThenZeroAndResetSendsReset)
+TEST_F(HeartBeatTest, FeedbackButtonAsksForTheOppositeOfThePolledStateAndResetSendsReset)
 {
     logIn("user", "user");
     HeartBeat panel;
@@ -101,29 +101,37 @@ TEST_F(HeartBeatTest, FeedbackButtonSendsOneThenZeroAndResetSendsReset)
     EXPECT_FALSE(feedback->icon().isNull());
     EXPECT_EQ(button(panel, "resetPIDbutton")->text(), QStringLiteral("Reset Controller"));
 
-    // Feedback already on at start: the button reads "Disable Feedback" but is not held
-    // down, so the first press still switches it on.
+    // Every press asks for the opposite of the polled state, whoever switched the
+    // feedback last: on at start, the first press switches it off.
     mailboxComm->pidStatus = 3;
     panel.refreshFields();
     EXPECT_EQ(feedback->text(), QStringLiteral("Disable Feedback"));
-    EXPECT_FALSE(feedback->isChecked());
+    EXPECT_TRUE(feedback->isChecked());
+    EXPECT_TRUE(panel.feedbackWanted);
 
     nivraSimClearCallLog();
     QTest::mouseClick(feedback, Qt::LeftButton);
-    EXPECT_TRUE(feedback->isChecked());
-    EXPECT_TRUE(panel.feedbackWanted);
-    QTest::mouseClick(feedback, Qt::LeftButton);
     EXPECT_FALSE(feedback->isChecked());
     EXPECT_FALSE(panel.feedbackWanted);
+    // A procedure switched it off meanwhile: bringing the button in step sends nothing,
+    // and the next press switches it on.
+    mailboxComm->pidStatus = 3;
+    panel.refreshFields();
+    mailboxComm->pidStatus = 0;
+    panel.refreshFields();
+    EXPECT_FALSE(feedback->isChecked());
+    EXPECT_EQ(SimCallLog::callsTo("setFBenable").size(), 1);
+    QTest::mouseClick(feedback, Qt::LeftButton);
+    EXPECT_TRUE(feedback->isChecked());
     const QStringList calls = SimCallLog::callsTo("setFBenable");
     ASSERT_EQ(calls.size(), 2);
-    EXPECT_TRUE(calls[0].startsWith(QStringLiteral("setFBenable(1)")));
-    EXPECT_TRUE(calls[1].startsWith(QStringLiteral("setFBenable(0)")));
+    EXPECT_TRUE(calls[0].startsWith(QStringLiteral("setFBenable(0)")));
+    EXPECT_TRUE(calls[1].startsWith(QStringLiteral("setFBenable(1)")));
 
-    // The result of the call is not looked at: a failing controller still toggles.
+    // The result of the call is not looked at; the next poll shows what happened.
     nivraSimFailCall("setFBenable", -3);
     QTest::mouseClick(feedback, Qt::LeftButton);
-    EXPECT_TRUE(panel.feedbackWanted);
+    EXPECT_FALSE(panel.feedbackWanted);
     nivraSimFailCall("setFBenable", 0);
 
     nivraSimClearCallLog();

@@ -1,5 +1,5 @@
-// The display settings dialog: the 5000 Hz cap, the buffer sizes, OK / Apply /
-// Cancel, and the pause box acting at once.
+// The display settings dialog: the 1 to 5000 Hz range, a refused rate, the buffer
+// sizes, OK / Apply / Cancel, and the pause box acting at once.
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -113,14 +113,23 @@ TEST_F(DisplaySettingsTest, RateIsCappedAt5000AndAlwaysSent)
         EXPECT_TRUE(dialog->isVisible()) << "Apply keeps the dialog open";
     }
 
-    // 0 Hz is accepted and sent as it is; the controller refusing it is only logged.
-    typeFrequency(QStringLiteral("0"));
+    // Below 1 Hz nothing is sent, and a rate the controller refuses is not taken: the
+    // rate in force stays and is shown, and the operator is told.
     nivraSimClearCallLog();
+    typeFrequency(QStringLiteral("0"));
     pressApply();
-    EXPECT_EQ(int(SAMP_FREQ), 0);
-    EXPECT_EQ(freqBox->text(), "0 Hz");
-    EXPECT_TRUE(SimCallLog::calls().contains(QStringLiteral("setDisplayFreq(0, 0)")))
-        << SimCallLog::text().toStdString();
+    EXPECT_EQ(nivraSimCallCount("setDisplayFreq"), 0);
+    nivraSimFailCall("setDisplayFreq", -1);
+    typeFrequency(QStringLiteral("300"));
+    pressApply();
+    nivraSimClearFaults();
+    EXPECT_EQ(int(SAMP_FREQ), 4999);
+    EXPECT_EQ(freqBox->text(), "4999 Hz");
+    EXPECT_EQ(deviceRate(), 4999);
+    ASSERT_EQ(answerer.count(), 2);
+    EXPECT_EQ(answerer.last().kind, "warning");
+    EXPECT_TRUE(answerer.seen()[0].text.contains(QLatin1String("at least 1 Hz")));
+    EXPECT_TRUE(answerer.last().text.contains(QLatin1String("refused 300 Hz")));
 
     // Sent again on an Apply that changes nothing.
     const int before = nivraSimCallCount("setDisplayFreq");
