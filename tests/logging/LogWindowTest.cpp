@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTableView>
@@ -83,6 +84,17 @@ TEST_F(LogWindowTest, LevelComboAndIconsAreSetUp)
         const QImage image(QStringLiteral(":/LogWindow/images/icon-%1-16.png").arg(QLatin1String(icon)));
         EXPECT_EQ(image.size(), QSize(16, 16)) << icon;
     }
+
+    // One fixed row height, the one that sizing to contents gives a one-line row, so
+    // that a new message does not measure every row again.
+    add({WarnLevel});
+    EXPECT_EQ(table()->verticalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
+    QTableView sized;
+    sized.setShowGrid(false);
+    sized.setWordWrap(false);
+    sized.setModel(proxy());
+    sized.verticalHeader()->resizeSections(QHeaderView::ResizeToContents);
+    EXPECT_EQ(table()->rowHeight(0), sized.rowHeight(0));
 }
 
 TEST_F(LogWindowTest, ModelColumnsAndLevelColours)
