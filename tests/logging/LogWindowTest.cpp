@@ -85,11 +85,10 @@ TEST_F(LogWindowTest, LevelComboAndIconsAreSetUp)
         EXPECT_EQ(image.size(), QSize(16, 16)) << icon;
     }
 
-    // One fixed row height, the one that sizing to contents gives a one-line row, so
-    // that a new message does not measure every row again.
+    // A fixed row height (a new row measures no other), the one sized to contents.
     add({WarnLevel});
     EXPECT_EQ(table()->verticalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
-    QTableView sized;
+    QTableView sized;   // as the form's table: no grid, no word wrap
     sized.setShowGrid(false);
     sized.setWordWrap(false);
     sized.setModel(proxy());

@@ -263,31 +263,22 @@ TEST(LoggerDestinations, AddRemoveAndHasByExactType)
     EXPECT_EQ(record.snapshot().size(), 1u);
 }
 
-// Lines written before the log window's destination exists (start-up failures) reach
-// it when it is added, the newest ones behind a count of those let go; the other
-// destinations get what they got before, and nothing is kept after the hand-over.
+// Lines written before the log window's destination is added reach it then, the
+// newest ones behind a count of the rest; other destinations get no earlier lines.
 TEST(EarlyLines, KeptBoundedAndHandedOnlyToTheLogWindowsDestination)
 {
-    Record console, file, window, second;
+    Record console, window, second;
     LoggerCore core;
-    core.addDestination(std::make_unique<RecordingDestination>(console, "console"));
     const std::size_t n = LoggerCore::EarlyLineLimit + 5;
     for (std::size_t i = 0; i < n; ++i)
         core.dispatch(make(QString::number(i)));
-    core.addDestination(std::make_unique<RecordingDestination>(file, "file"));
+    core.addDestination(std::make_unique<RecordingDestination>(console, "console"));
     core.addDestination(std::make_unique<RecordingDestination>(window, "functor"), EarlierLines::HandOver);
     core.addDestination(std::make_unique<RecordingDestination>(second, "functor"), EarlierLines::HandOver);
-
-    EXPECT_EQ(console.snapshot().size(), n);
-    EXPECT_TRUE(file.snapshot().empty());
-    EXPECT_TRUE(second.snapshot().empty());
-    auto got = window.snapshot();
+    EXPECT_TRUE(console.snapshot().empty() && second.snapshot().empty());
+    const auto got = window.snapshot();
     ASSERT_EQ(got.size(), LoggerCore::EarlyLineLimit + 1);
     EXPECT_EQ(got[0].message(), "5 earlier log lines were not kept");
     EXPECT_EQ(got[1].message(), "5");
     EXPECT_EQ(got.back().message(), QString::number(n - 1));
-
-    core.dispatch(make("later"));
-    EXPECT_EQ(window.snapshot().back().message(), "later");
-    EXPECT_EQ(second.snapshot().size(), 1u);
 }
