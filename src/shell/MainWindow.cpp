@@ -469,6 +469,12 @@ void MainWindow::Exit()
     QCoreApplication::exit(0);
 }
 
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    Exit();
+    QMainWindow::closeEvent(event);
+}
+
 void MainWindow::showStepResponse()
 {
     stepResponse->showWindow();
