@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "ConfigIni.h"
+#include "LogCapture.h"
 #include "TemporaryConfig.h"
 
 namespace {
@@ -394,11 +395,31 @@ TEST_F(ConfigIniTest, NullOutsAreSkipped)
     EXPECT_DOUBLE_EQ(percent, 20.0);
 }
 
-TEST_F(ConfigIniTest, UnwritableFileIsLostSilently)
+// Not finite is as good as missing: neither shown, nor sent, nor written back.
+TEST_F(ConfigIniTest, NonFiniteValuesReadAsTheKeysDefault)
 {
-    // A path below a plain file can never be created.
-    ASSERT_TRUE(config.writeText("not a directory"));
-    ConfigIni::setFilePathForTesting(config.path() + QStringLiteral("/config.ini"));
-    store.writeConfigScaleX(0, 5.0);
+    ASSERT_TRUE(config.writeText("[BPM1]\nScale_X=nan\nDistance_X=1e999\n[Beamline]\nBeamThreshold=inf\n"
+                                 "[PID_Y]\nKd=-inf\n[IIR_X]\na\\3\\val=nan\n"));
     EXPECT_EQ(store.readConfigScaleX(0), 0.0);
+    EXPECT_EQ(store.readConfigDistanceX(0), 0.0);
+    double th = -1, kd = -1, iir[6][ConfigIni::IirLength];
+    store.readConfigBeamThreshold(&th, 0);
+    EXPECT_EQ(th, 1e-9);
+    store.readConfigPIDY(nullptr, nullptr, nullptr, &kd, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_EQ(kd, 0.0);
+    store.readConfigIIR(iir[0], iir[1], iir[2], iir[3], iir[4], iir[5]);
+    EXPECT_EQ(iir[0][2], 0.0);
+}
+
+// A save that cannot reach the file is reported, once until a save works again.
+TEST_F(ConfigIniTest, UnwritableFileIsReportedOnce)
+{
+    ASSERT_TRUE(config.writeText("not a directory"));   // so nothing below it can be made
+    const QString bad = config.path() + QStringLiteral("/config.ini");
+    LogCapture log;
+    for (const QString &path : {bad, bad, config.folder() + QStringLiteral("/good.ini"), bad}) {
+        ConfigIni::setFilePathForTesting(path);
+        store.writeConfigDACpos(1, 2, 3);
+    }
+    EXPECT_EQ(log.texts(Logging::WarnLevel).filter("could not be saved to " + bad).size(), 2);
 }
