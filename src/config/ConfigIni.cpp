@@ -55,29 +55,22 @@ public:
     {
         sync();
         static bool failing = false;
-        if (status() == QSettings::NoError) {
+        if (status() != QSettings::AccessError) {
             failing = false;
         } else if (!failing) {
             failing = true;
             LOG_WARN() << "Settings could not be saved to" << fileName()
-                       << (status() == QSettings::FormatError
-                               ? "(the file is not in INI format)"
-                               : "(the file or its directory is not writable, or full)");
+                       << "(the file or its folder is not writable, or the disk is full)";
         }
     }
 };
 
 // A value that is not a finite number ("nan", "inf", 1e999) reads as missing; one
 // that does not convert at all reads 0.
-double finiteOr(const QVariant &value, double fallback)
-{
-    const double number = value.toDouble();
-    return std::isfinite(number) ? number : fallback;
-}
-
 double readDouble(QSettings &settings, const QString &key, double fallback)
 {
-    return finiteOr(settings.value(key, fallback), fallback);
+    const double number = settings.value(key, fallback).toDouble();
+    return std::isfinite(number) ? number : fallback;
 }
 
 const char *const pidKeys[10] = {"Freq", "Kp",   "Ki",   "Kd",    "emin",
