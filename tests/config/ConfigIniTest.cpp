@@ -339,14 +339,17 @@ TEST_F(ConfigIniTest, IirReadsTenElementsWhateverTheFileHolds)
     EXPECT_FALSE(store.hasConfigIIR());
 }
 
-TEST_F(ConfigIniTest, HandEditedFileReadsBadValuesAsZero)
+TEST_F(ConfigIniTest, HandEditedFileReadsBadValuesAsZeroAndNonFiniteOnesAsMissing)
 {
-    ASSERT_TRUE(config.writeText("[BPM1]\nScale_X=abc\nOrient=3.7\nDistance_X=12.5e3\n"
-                                 "[Beamline]\nDAC_posX=two\nBeamThreshold=none\n"
-                                 "[ROCandROI]\nRoiX=10\nRocX=x\n"));
+    ASSERT_TRUE(config.writeText("[BPM1]\nScale_X=abc\nOrient=3.7\nDistance_X=12.5e3\nOffset_X=nan\n"
+                                 "Distance_Y=1e999\n[Beamline]\nDAC_posX=two\nBeamThreshold=none\n"
+                                 "BeamThreshold2=-inf\n[ROCandROI]\nRoiX=10\nRocX=x\n"));
     EXPECT_EQ(store.readConfigScaleX(0), 0.0);
     EXPECT_EQ(store.readConfigOrient(0), 0);   // not an integer
     EXPECT_EQ(store.readConfigDistanceX(0), 12500.0);
+    // Not finite is as good as missing (the key's default): never shown, sent or saved.
+    EXPECT_EQ(store.readConfigOffsetX(0), 0.0);
+    EXPECT_EQ(store.readConfigDistanceY(0), 0.0);
     // A missing group reads as defaults.
     EXPECT_EQ(store.readConfigScaleX(1), 0.0);
     EXPECT_EQ(store.readConfigDistanceY(1), 0.0);
@@ -360,7 +363,7 @@ TEST_F(ConfigIniTest, HandEditedFileReadsBadValuesAsZero)
     store.readConfigBeamThreshold(&th, 0);
     EXPECT_EQ(th, 0.0);
     store.readConfigBeamThreshold(&th, 1);
-    EXPECT_EQ(th, 1e-9);
+    EXPECT_EQ(th, 1e-9);   // -inf
 
     double roiX = 0, roiY = -1, lo, hi, percent = -1;
     store.readConfigROCandROI(&roiX, &roiY, &lo, &hi, &percent, 0);
@@ -393,22 +396,6 @@ TEST_F(ConfigIniTest, NullOutsAreSkipped)
     store.writeConfigROCandROI(0, 10, 10, 0, 1, 20);
     store.readConfigROCandROI(nullptr, nullptr, nullptr, nullptr, &percent, 0);
     EXPECT_DOUBLE_EQ(percent, 20.0);
-}
-
-// Not finite is as good as missing: neither shown, nor sent, nor written back.
-TEST_F(ConfigIniTest, NonFiniteValuesReadAsTheKeysDefault)
-{
-    ASSERT_TRUE(config.writeText("[BPM1]\nScale_X=nan\nDistance_X=1e999\n[Beamline]\nBeamThreshold=inf\n"
-                                 "[PID_Y]\nKd=-inf\n[IIR_X]\na\\3\\val=nan\n"));
-    EXPECT_EQ(store.readConfigScaleX(0), 0.0);
-    EXPECT_EQ(store.readConfigDistanceX(0), 0.0);
-    double th = -1, kd = -1, iir[6][ConfigIni::IirLength];
-    store.readConfigBeamThreshold(&th, 0);
-    EXPECT_EQ(th, 1e-9);
-    store.readConfigPIDY(nullptr, nullptr, nullptr, &kd, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
-    EXPECT_EQ(kd, 0.0);
-    store.readConfigIIR(iir[0], iir[1], iir[2], iir[3], iir[4], iir[5]);
-    EXPECT_EQ(iir[0][2], 0.0);
 }
 
 // A save that cannot reach the file is reported, once until a save works again.

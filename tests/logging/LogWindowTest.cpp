@@ -88,7 +88,7 @@ TEST_F(LogWindowTest, LevelComboAndIconsAreSetUp)
     // A fixed row height (a new row measures no other), the one sized to contents.
     add({WarnLevel});
     EXPECT_EQ(table()->verticalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
-    QTableView sized;   // as the form's table: no grid, no word wrap
+    QTableView sized;   // no grid and no word wrap, as the form's table
     sized.setShowGrid(false);
     sized.setWordWrap(false);
     sized.setModel(proxy());

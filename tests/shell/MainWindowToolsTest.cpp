@@ -320,9 +320,7 @@ TEST_F(MainWindowTest, ClosingEndsTheRunAlsoWithTheLogWindowOpen)
     MainWindow w;
     w.show();
     w.showLogWindow();
-    QTimer guard;
-    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
-    guard.start(10000);
     QTimer::singleShot(0, &w, &QWidget::close);
+    QTimer::singleShot(10000, &w, [] { QCoreApplication::exit(99); });
     EXPECT_EQ(QCoreApplication::exec(), 0);
 }
