@@ -7,6 +7,7 @@
 #include <fcntl.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "AcquisitionSettings.h"
 #include "DeviceNode.h"
@@ -115,7 +116,8 @@ void Updater::reportFatalFetch()
                                          "Application will now quit.\n"),
                           QMessageBox::Ok);
     fatalMessageOpen = false;
-    QCoreApplication::quit();
+    // A non-zero status, so that a supervising script can tell this from Exit.
+    QCoreApplication::exit(EXIT_FAILURE);
 }
 
 void Updater::refillSpectra(int n, double sampleRate)

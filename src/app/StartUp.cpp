@@ -4,6 +4,7 @@
 
 #include "AcquisitionSettings.h"
 #include "ConfigIni.h"
+#include "Logger.h"
 #include "MailboxComm.h"
 
 void StartUp::loadBpmCalibration()
@@ -26,12 +27,13 @@ void StartUp::sendDeviceDefaults()
     mailboxComm->setDisplayFreq(0);
 
     // The X and Y ROC checks go back as the controller held them; both beam-off
-    // checks start switched off. After a failed read the outputs mean nothing,
-    // so every check is sent off.
+    // checks start switched off. After a failed read nothing is sent: guessed
+    // flags could switch the controller's out-of-ROC protection off.
     std::uint8_t roc[6] = {0, 0, 0, 0, 0, 0};
     if (mailboxComm->getROCenable(&roc[0], &roc[1], &roc[2], &roc[3], &roc[4], &roc[5]) < 0)
-        roc[0] = roc[1] = roc[3] = roc[4] = 0;
-    mailboxComm->setROCenable(roc[0], roc[1], 0, roc[3], roc[4], 0);
+        LOG_WARN() << "ROC checks left as the controller holds them: they could not be read";
+    else
+        mailboxComm->setROCenable(roc[0], roc[1], 0, roc[3], roc[4], 0);
 
     // A failed read leaves the loop sources as they were.
     int x = 0, y = 0, i0 = 0;

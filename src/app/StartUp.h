@@ -10,6 +10,6 @@ public:
     static void loadBpmCalibration();
 
     // Version texts, display rate 1000 Hz in mode 0, ROC checks with both beam-off
-    // checks cleared, and the loops' BPM sources.
+    // checks cleared (left alone when they cannot be read), and the loops' BPM sources.
     static void sendDeviceDefaults();
 };

@@ -70,12 +70,14 @@ int main(int argc, char *argv[])
     acquisitionTimer->start();
 
     // 12. Logging: "--trace" alone lowers the level to Trace; the log window gets
-    // every message above Trace.
+    // every message above Trace, starting with those written before it was
+    // connected (device failures during start-up).
     Logging::Logger &logger = Logging::Logger::instance();
     if (argc == 2 && std::strcmp(argv[1], "--trace") == 0)
         logger.setLevel(Logging::TraceLevel);
     logger.addDestination(Logging::makeFunctorDestination(
-        mainWindow->logWindow(), SLOT(addLogMessage(Logging::LogMessage))));
+                              mainWindow->logWindow(), SLOT(addLogMessage(Logging::LogMessage))),
+                          Logging::EarlierLines::HandOver);
     LOG_INFO() << "Started logger";
 
     // 13. The event loop.

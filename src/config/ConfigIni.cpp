@@ -4,6 +4,10 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <cmath>
+
+#include "Logger.h"
+
 namespace {
 
 const QString &defaultFilePath()
@@ -41,12 +45,40 @@ public:
     Store() : QSettings(ConfigIni::filePath(), QSettings::IniFormat) {}
 };
 
+// A save: writes at once and reports a file that cannot be written (read-only or
+// full directory). Only the first failure of a run of them is reported, so that
+// one unwritable file does not flood the log; a save that works again re-arms it.
+class SavingStore : public Store
+{
+public:
+    ~SavingStore() override
+    {
+        sync();
+        static bool failing = false;
+        if (status() != QSettings::AccessError) {
+            failing = false;
+        } else if (!failing) {
+            failing = true;
+            LOG_WARN() << "Settings could not be saved to" << fileName()
+                       << "(the file or its folder is not writable, or the disk is full)";
+        }
+    }
+};
+
+// A value that is not a finite number ("nan", "inf", 1e999) reads as missing; one
+// that does not convert at all reads 0.
+double readDouble(QSettings &settings, const QString &key, double fallback)
+{
+    const double number = settings.value(key, fallback).toDouble();
+    return std::isfinite(number) ? number : fallback;
+}
+
 const char *const pidKeys[10] = {"Freq", "Kp",   "Ki",   "Kd",    "emin",
                                  "Imax", "Omin", "Omax", "Ogain", "Offset"};
 
 void writePid(const QString &group, const double values[10])
 {
-    Store settings;
+    SavingStore settings;
     settings.beginGroup(group);
     for (int i = 0; i < 10; ++i)
         settings.setValue(QLatin1String(pidKeys[i]), QVariant(values[i]));
@@ -58,7 +90,7 @@ void readPid(const QString &group, double *const outs[10])
     Store settings;
     for (int i = 0; i < 10; ++i) {
         const double value =
-            settings.value(group + QLatin1Char('/') + QLatin1String(pidKeys[i]), 0.0).toDouble();
+            readDouble(settings, group + QLatin1Char('/') + QLatin1String(pidKeys[i]), 0.0);
         if (outs[i])
             *outs[i] = value;
     }
@@ -67,7 +99,7 @@ void readPid(const QString &group, double *const outs[10])
 // The caller's type (int or double) goes into the QVariant and so into the file.
 void writeBpm(const char *key, int bpm, const QVariant &value)
 {
-    Store settings;
+    SavingStore settings;
     settings.beginGroup(bpmGroup(bpm));
     settings.setValue(QLatin1String(key), value);
     settings.endGroup();
@@ -90,7 +122,7 @@ void readIirArray(QSettings &settings, const QString &name, double values[])
     settings.beginReadArray(name);
     for (int i = 0; i < ConfigIni::IirLength; ++i) {
         settings.setArrayIndex(i);
-        values[i] = settings.value(QStringLiteral("val"), 0.0).toDouble();
+        values[i] = readDouble(settings, QStringLiteral("val"), 0.0);
     }
     settings.endArray();
 }
@@ -104,7 +136,7 @@ int readBpmInt(const char *key, int bpm)
 double readBpmDouble(const char *key, int bpm)
 {
     Store settings;
-    return settings.value(bpmGroup(bpm) + QLatin1Char('/') + QLatin1String(key), 0.0).toDouble();
+    return readDouble(settings, bpmGroup(bpm) + QLatin1Char('/') + QLatin1String(key), 0.0);
 }
 
 template <typename T>
@@ -143,7 +175,7 @@ double ConfigIni::readConfigOffsetY(int bpm) { return readBpmDouble("Offset_Y", 
 
 void ConfigIni::writeConfigCrossBar(int top, int right, int bottom, int left, int bpm)
 {
-    Store settings;
+    SavingStore settings;
     settings.beginGroup(bpmGroup(bpm));
     settings.setValue(QStringLiteral("Top"), QVariant(top));
     settings.setValue(QStringLiteral("Right"), QVariant(right));
@@ -164,20 +196,20 @@ void ConfigIni::readConfigCrossBar(int *top, int *right, int *bottom, int *left,
 
 void ConfigIni::writeConfigBeamThreshold(int index, double value)
 {
-    Store settings;
+    SavingStore settings;
     settings.setValue(beamThresholdKey(index), QVariant(value));
 }
 
 void ConfigIni::readConfigBeamThreshold(double *value, int index)
 {
     Store settings;
-    setOut(value, settings.value(beamThresholdKey(index), 1e-9).toDouble());
+    setOut(value, readDouble(settings, beamThresholdKey(index), 1e-9));
 }
 
 void ConfigIni::writeConfigROCandROI(int bpm, double roiX, double roiY, double roiI0min,
                                      double roiI0max, double rocPercent)
 {
-    Store settings;
+    SavingStore settings;
     settings.beginGroup(rocGroup(bpm));
     settings.setValue(QStringLiteral("RoiX"), QVariant(roiX));
     settings.setValue(QStringLiteral("RoiY"), QVariant(roiY));
@@ -193,12 +225,12 @@ void ConfigIni::readConfigROCandROI(double *roiX, double *roiY, double *roiI0min
 {
     Store settings;
     const QString group = rocGroup(bpm) + QLatin1Char('/');
-    const double x = settings.value(group + QStringLiteral("RoiX"), 0.0).toDouble();
+    const double x = readDouble(settings, group + QStringLiteral("RoiX"), 0.0);
     setOut(roiX, x);
-    setOut(roiY, settings.value(group + QStringLiteral("RoiY"), 0.0).toDouble());
-    setOut(roiI0min, settings.value(group + QStringLiteral("RoiI0min"), 0.0).toDouble());
-    setOut(roiI0max, settings.value(group + QStringLiteral("RoiI0max"), 0.0).toDouble());
-    const double rocX = settings.value(group + QStringLiteral("RocX"), 0.0).toDouble();
+    setOut(roiY, readDouble(settings, group + QStringLiteral("RoiY"), 0.0));
+    setOut(roiI0min, readDouble(settings, group + QStringLiteral("RoiI0min"), 0.0));
+    setOut(roiI0max, readDouble(settings, group + QStringLiteral("RoiI0max"), 0.0));
+    const double rocX = readDouble(settings, group + QStringLiteral("RocX"), 0.0);
     // With RoiX 0 this is not finite; the callers get that value.
     setOut(rocPercent, rocX / x * 100);
 }
@@ -206,7 +238,7 @@ void ConfigIni::readConfigROCandROI(double *roiX, double *roiY, double *roiI0min
 void ConfigIni::writeConfigROCenables(bool bpm1X, bool bpm1Y, bool bpm1BeamOff, bool bpm2X,
                                       bool bpm2Y, bool bpm2BeamOff)
 {
-    Store settings;
+    SavingStore settings;
     settings.setValue(QStringLiteral("ROCandROI/RocXenable"), QVariant(bpm1X));
     settings.setValue(QStringLiteral("ROCandROI/RocYenable"), QVariant(bpm1Y));
     settings.setValue(QStringLiteral("ROCandROI/BeamOffEnable"), QVariant(bpm1BeamOff));
@@ -217,14 +249,14 @@ void ConfigIni::writeConfigROCenables(bool bpm1X, bool bpm1Y, bool bpm1BeamOff, 
 
 void ConfigIni::writeConfigBeamOffTh(int bpm, double value)
 {
-    Store settings;
+    SavingStore settings;
     settings.setValue(rocGroup(bpm) + QStringLiteral("/BeamOffTh"), QVariant(value));
 }
 
 void ConfigIni::readConfigBeamOffTh(double *value, int bpm)
 {
     Store settings;
-    setOut(value, settings.value(rocGroup(bpm) + QStringLiteral("/BeamOffTh"), 0.0).toDouble());
+    setOut(value, readDouble(settings, rocGroup(bpm) + QStringLiteral("/BeamOffTh"), 0.0));
 }
 
 void ConfigIni::writeConfigPIDX(double freq, double kp, double ki, double kd, double emin,
@@ -275,7 +307,7 @@ void ConfigIni::readConfigPIDI0(double *freq, double *kp, double *ki, double *kd
 
 void ConfigIni::writeConfigDACpos(int x, int y, int i0)
 {
-    Store settings;
+    SavingStore settings;
     settings.beginGroup(QStringLiteral("Beamline"));
     settings.setValue(QStringLiteral("DAC_posX"), QVariant(x));
     settings.setValue(QStringLiteral("DAC_posY"), QVariant(y));
@@ -300,7 +332,7 @@ void ConfigIni::readConfigPIDenable(int *x, int *y)
 
 void ConfigIni::writeConfigBPMpos(int x, int y, int i0)
 {
-    Store settings;
+    SavingStore settings;
     settings.beginGroup(QStringLiteral("Beamline"));
     settings.setValue(QStringLiteral("BPM_posX"), QVariant(x));
     settings.setValue(QStringLiteral("BPM_posY"), QVariant(y));
@@ -320,7 +352,7 @@ void ConfigIni::writeConfigIIR(const double aX[IirLength], const double bX[IirLe
                                const double aY[IirLength], const double bY[IirLength],
                                const double aI0[IirLength], const double bI0[IirLength])
 {
-    Store settings;
+    SavingStore settings;
     writeConfigIIRgroup(settings, QStringLiteral("IIR_X"), aX, bX);
     writeConfigIIRgroup(settings, QStringLiteral("IIR_Y"), aY, bY);
     writeConfigIIRgroup(settings, QStringLiteral("IIR_I0"), aI0, bI0);
@@ -378,7 +410,7 @@ void ConfigIni::readConfigIIRgroup(QSettings &settings, const QString &group, do
 
 void ConfigIni::removeConfigIIR()
 {
-    Store settings;
+    SavingStore settings;
     for (const char *group : {"IIR_X", "IIR_Y", "IIR_I0"}) {
         settings.beginGroup(QLatin1String(group));
         settings.remove(QString());   // the empty key: the whole group

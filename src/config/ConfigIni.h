@@ -3,8 +3,10 @@
 //
 // The store keeps nothing between calls. Every member opens the file afresh for its
 // one access, so a load always sees the file as it is now and a save reaches the
-// file when the call returns. Errors are not reported: a missing or unreadable file
-// reads as all keys missing, a value that does not convert reads as 0.
+// file when the call returns. A missing or unreadable file reads as all keys
+// missing, a value that is not a finite number as a missing key (its default), a
+// value that does not convert as 0. A save that cannot be written is logged at Warn,
+// once until a save succeeds again.
 //
 // Index selection: BPM index 0 selects the groups "BPM1" / "ROCandROI" and the key
 // "BeamThreshold"; any other index "BPM2" / "ROCandROI2" / "BeamThreshold2".

@@ -13,9 +13,9 @@ Logger::Logger()
 
 Logger::~Logger() = default;
 
-void Logger::addDestination(std::unique_ptr<Destination> destination)
+void Logger::addDestination(std::unique_ptr<Destination> destination, EarlierLines earlier)
 {
-    m_core->addDestination(std::move(destination));
+    m_core->addDestination(std::move(destination), earlier);
 }
 
 std::unique_ptr<Destination> Logger::removeDestination(const QString &type)

@@ -34,8 +34,11 @@ public:
     Level level() const noexcept { return m_core->level(); }
     void setLevel(Level level) noexcept { m_core->setLevel(level); }
 
-    // The logger takes ownership; an empty pointer is ignored.
-    void addDestination(std::unique_ptr<Destination> destination);
+    // The logger takes ownership; an empty pointer is ignored. With HandOver (the log
+    // window's destination) the lines written so far, which would otherwise be lost
+    // with nobody to show them, are written to it first.
+    void addDestination(std::unique_ptr<Destination> destination,
+                        EarlierLines earlier = EarlierLines::Skip);
     // Takes the first destination whose type() equals `type` (case-sensitive) out of
     // the list and hands it back; empty when there is none.
     std::unique_ptr<Destination> removeDestination(const QString &type);

@@ -18,11 +18,22 @@ LoggerCore::~LoggerCore()
     m_destinations.clear();
 }
 
-void LoggerCore::addDestination(std::unique_ptr<Destination> destination)
+void LoggerCore::addDestination(std::unique_ptr<Destination> destination, EarlierLines earlier)
 {
     if (!destination)
         return;
     QMutexLocker lock(&m_destinationsMutex);
+    if (earlier == EarlierLines::HandOver && m_keepingEarlyLines) {
+        if (m_earlyLinesDropped > 0)
+            destination->write(LogMessage(
+                QStringLiteral("%1 earlier log lines were not kept").arg(m_earlyLinesDropped),
+                m_earlyLines.front().time(), InfoLevel));
+        for (const LogMessage &line : m_earlyLines)
+            destination->write(line);
+        m_keepingEarlyLines = false;
+        m_earlyLinesDropped = 0;
+        std::deque<LogMessage>().swap(m_earlyLines);
+    }
     m_destinations.push_back(std::move(destination));
 }
 
@@ -53,6 +64,13 @@ bool LoggerCore::hasDestination(const char *type)
 void LoggerCore::dispatch(const LogMessage &message)
 {
     QMutexLocker lock(&m_destinationsMutex);
+    if (m_keepingEarlyLines) {
+        m_earlyLines.push_back(message);
+        if (m_earlyLines.size() > EarlyLineLimit) {
+            m_earlyLines.pop_front();
+            ++m_earlyLinesDropped;
+        }
+    }
     for (const auto &destination : m_destinations)
         destination->write(message);
 }

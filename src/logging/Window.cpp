@@ -11,6 +11,8 @@
 #include <QHeaderView>
 #include <QIcon>
 #include <QKeyEvent>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTextStream>
 
 #include <algorithm>
@@ -45,7 +47,20 @@ Window::Window(QWidget *parent)
     table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     table->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
-    table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Rows are one line (no word wrap), so one fixed height looks the same as rows
+    // sized to their contents, which would measure every row on each new message:
+    // a cost growing with the log, paid even while the window is hidden.
+    QStyleOptionViewItem line;
+    line.initFrom(table);
+    line.font = table->font();
+    line.fontMetrics = QFontMetrics(line.font);
+    line.features = QStyleOptionViewItem::HasDisplay;
+    line.text = QStringLiteral("Xg");
+    const int lineHeight =
+        table->style()->sizeFromContents(QStyle::CT_ItemViewItem, &line, QSize(), table).height();
+    QHeaderView *rows = table->verticalHeader();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setDefaultSectionSize(std::max(lineHeight, rows->minimumSectionSize()));
 
     // The combo's index is the level number.
     for (int level = TraceLevel; level <= FatalLevel; ++level)

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include <fcntl.h>
@@ -211,7 +212,7 @@ void WindowStepResponse::stepRespProcedure()
                               QStringLiteral("System file /dev/nivra_dma_displ could not be opened.\n\n"
                                              "Please check if NIVRA driver is loaded.\n"
                                              "Application will now quit.\n"));
-        QCoreApplication::quit();
+        QCoreApplication::exit(EXIT_FAILURE);   // not mistaken for a normal end
         if (dac >= 0)
             DeviceNode::close(dac);
         return;

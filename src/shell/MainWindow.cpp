@@ -471,6 +471,12 @@ void MainWindow::Exit()
     QCoreApplication::exit(0);
 }
 
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    Exit();
+    QMainWindow::closeEvent(event);
+}
+
 void MainWindow::showStepResponse()
 {
     stepResponse->showWindow();

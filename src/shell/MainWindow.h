@@ -72,6 +72,11 @@ public slots:
     void showLogWindow();
     void showFrequencyAnalysisWindow();
 
+protected:
+    // Closing the main window ends the program as "&Exit" does, even while another
+    // top-level window (the log window) is still open.
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     void createChildren();
     void fillDocks();

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -324,7 +325,7 @@ TEST_F(UpdaterCycle, ShortFetchIsFatal)
         DialogAnswerer answerer;
         QTimer::singleShot(0, engine.get(), &Updater::updateGraphs);
 
-        EXPECT_EQ(runUntilQuit(), 0);
+        EXPECT_EQ(runUntilQuit(), EXIT_FAILURE);   // told apart from Exit's 0
         EXPECT_FALSE(acquisition.isActive());
         ASSERT_EQ(answerer.count(), 1);
         EXPECT_EQ(answerer.last().kind, "critical");
@@ -356,7 +357,7 @@ TEST_F(UpdaterCycle, OpenFatalMessageDoesNotStack)
         QTimer::singleShot(100, [&] { answerer = std::make_unique<DialogAnswerer>(); });
         acquisition.start(5);
 
-        EXPECT_EQ(runUntilQuit(), 0);
+        EXPECT_EQ(runUntilQuit(), EXIT_FAILURE);
         ASSERT_TRUE(answerer);
         EXPECT_EQ(answerer->count(), 1);
         EXPECT_EQ(acquisition.isActive(), !handedOver);

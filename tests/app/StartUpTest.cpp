@@ -85,7 +85,8 @@ TEST_F(StartUpTest, DefaultsClearBothBeamOffChecksAndKeepTheOthers)
     EXPECT_FALSE(pidVersion.isEmpty());
 }
 
-TEST_F(StartUpTest, FailedReadsSendEveryCheckOffAndKeepTheLoopSources)
+// A failed read must not switch the controller's out-of-ROC protection off.
+TEST_F(StartUpTest, FailedReadsLeaveTheRocChecksAndTheLoopSources)
 {
     ASSERT_GE(setROCenable(1, 1, 1, 1, 1, 1), 0);
     bpmSelX = 1;
@@ -93,13 +94,15 @@ TEST_F(StartUpTest, FailedReadsSendEveryCheckOffAndKeepTheLoopSources)
     bpmSelI0 = 0;
     nivraSimFailCall("getROCenable", -2);
     nivraSimFailCall("getBPMselector", -2);
+    nivraSimClearCallLog();
 
     StartUp::sendDeviceDefaults();
     nivraSimClearFaults();
 
+    EXPECT_EQ(nivraSimCallCount("setROCenable"), 0);
     const RocFlags r = controllerRocFlags();
     for (int i = 0; i < 6; ++i)
-        EXPECT_EQ(r.f[i], 0) << "flag " << i;
+        EXPECT_EQ(r.f[i], 1) << "flag " << i;
     EXPECT_EQ(bpmSelX, 1);
     EXPECT_EQ(bpmSelY, 1);
     EXPECT_EQ(bpmSelI0, 0);

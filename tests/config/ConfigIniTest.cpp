@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ConfigIni.h"
+#include "LogCapture.h"
 #include "TemporaryConfig.h"
 
 namespace {
@@ -340,14 +341,17 @@ TEST_F(ConfigIniTest, IirReadsTenElementsWhateverTheFileHolds)
     EXPECT_FALSE(store.hasConfigIIR());
 }
 
-TEST_F(ConfigIniTest, HandEditedFileReadsBadValuesAsZero)
+TEST_F(ConfigIniTest, HandEditedFileReadsBadValuesAsZeroAndNonFiniteOnesAsMissing)
 {
-    ASSERT_TRUE(config.writeText("[BPM1]\nScale_X=abc\nOrient=3.7\nDistance_X=12.5e3\n"
-                                 "[Beamline]\nDAC_posX=two\nBeamThreshold=none\n"
-                                 "[ROCandROI]\nRoiX=10\nRocX=x\n"));
+    ASSERT_TRUE(config.writeText("[BPM1]\nScale_X=abc\nOrient=3.7\nDistance_X=12.5e3\nOffset_X=nan\n"
+                                 "Distance_Y=1e999\n[Beamline]\nDAC_posX=two\nBeamThreshold=none\n"
+                                 "BeamThreshold2=-inf\n[ROCandROI]\nRoiX=10\nRocX=x\n"));
     EXPECT_EQ(store.readConfigScaleX(0), 0.0);
     EXPECT_EQ(store.readConfigOrient(0), 0);   // not an integer
     EXPECT_EQ(store.readConfigDistanceX(0), 12500.0);
+    // Not finite is as good as missing (the key's default): never shown, sent or saved.
+    EXPECT_EQ(store.readConfigOffsetX(0), 0.0);
+    EXPECT_EQ(store.readConfigDistanceY(0), 0.0);
     // A missing group reads as defaults.
     EXPECT_EQ(store.readConfigScaleX(1), 0.0);
     EXPECT_EQ(store.readConfigDistanceY(1), 0.0);
@@ -361,7 +365,7 @@ TEST_F(ConfigIniTest, HandEditedFileReadsBadValuesAsZero)
     store.readConfigBeamThreshold(&th, 0);
     EXPECT_EQ(th, 0.0);
     store.readConfigBeamThreshold(&th, 1);
-    EXPECT_EQ(th, 1e-9);
+    EXPECT_EQ(th, 1e-9);   // -inf
 
     double roiX = 0, roiY = -1, lo, hi, percent = -1;
     store.readConfigROCandROI(&roiX, &roiY, &lo, &hi, &percent, 0);
@@ -396,13 +400,17 @@ TEST_F(ConfigIniTest, NullOutsAreSkipped)
     EXPECT_DOUBLE_EQ(percent, 20.0);
 }
 
-TEST_F(ConfigIniTest, UnwritableFileIsLostSilently)
+// A save that cannot reach the file is reported, once until a save works again.
+TEST_F(ConfigIniTest, UnwritableFileIsReportedOnce)
 {
-    // A path below a plain file can never be created.
-    ASSERT_TRUE(config.writeText("not a directory"));
-    ConfigIni::setFilePathForTesting(config.path() + QStringLiteral("/config.ini"));
-    store.writeConfigScaleX(0, 5.0);
-    EXPECT_EQ(store.readConfigScaleX(0), 0.0);
+    ASSERT_TRUE(config.writeText("not a directory"));   // so nothing below it can be made
+    const QString bad = config.path() + QStringLiteral("/config.ini");
+    LogCapture log;
+    for (const QString &path : {bad, bad, config.folder() + QStringLiteral("/good.ini"), bad}) {
+        ConfigIni::setFilePathForTesting(path);
+        store.writeConfigDACpos(1, 2, 3);
+    }
+    EXPECT_EQ(log.texts(Logging::WarnLevel).filter("could not be saved to " + bad).size(), 2);
 }
 
 // The file scripts/run.sh installs on a fresh machine, read through the store: the

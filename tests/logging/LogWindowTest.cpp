@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTableView>
@@ -83,6 +84,16 @@ TEST_F(LogWindowTest, LevelComboAndIconsAreSetUp)
         const QImage image(QStringLiteral(":/LogWindow/images/icon-%1-16.png").arg(QLatin1String(icon)));
         EXPECT_EQ(image.size(), QSize(16, 16)) << icon;
     }
+
+    // A fixed row height (a new row measures no other), the one sized to contents.
+    add({WarnLevel});
+    EXPECT_EQ(table()->verticalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
+    QTableView sized;   // no grid and no word wrap, as the form's table
+    sized.setShowGrid(false);
+    sized.setWordWrap(false);
+    sized.setModel(proxy());
+    sized.verticalHeader()->resizeSections(QHeaderView::ResizeToContents);
+    EXPECT_EQ(table()->rowHeight(0), sized.rowHeight(0));
 }
 
 TEST_F(LogWindowTest, ModelColumnsAndLevelColours)

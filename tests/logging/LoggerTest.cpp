@@ -262,3 +262,21 @@ TEST(LoggerDestinations, AddRemoveAndHasByExactType)
     QThread::msleep(20);
     EXPECT_EQ(record.snapshot().size(), 1u);
 }
+
+// Early lines go, newest last, to the log window's destination only.
+TEST(EarlyLines, KeptBoundedAndHandedOnlyToTheLogWindowsDestination)
+{
+    Record console, window, second;
+    LoggerCore core;
+    const std::size_t n = LoggerCore::EarlyLineLimit + 5;
+    for (std::size_t i = 0; i < n; ++i)
+        core.dispatch(make(QString::number(i)));
+    core.addDestination(std::make_unique<RecordingDestination>(console, "console"));
+    core.addDestination(std::make_unique<RecordingDestination>(window, "functor"), EarlierLines::HandOver);
+    core.addDestination(std::make_unique<RecordingDestination>(second, "functor"), EarlierLines::HandOver);
+    EXPECT_TRUE(console.snapshot().empty() && second.snapshot().empty());
+    const auto got = window.snapshot();
+    ASSERT_EQ(got.size(), LoggerCore::EarlyLineLimit + 1);
+    EXPECT_EQ(got[0].message() + got[1].message() + got.back().message(),
+              "5 earlier log lines were not kept5" + QString::number(n - 1));
+}

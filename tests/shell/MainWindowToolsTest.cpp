@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMetaMethod>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -311,4 +312,15 @@ TEST_F(MainWindowTest, EncoderBoxReportReachesItsFourReceiversInOrder)
     emit mailboxComm->nrTovashesChanged(2);
     EXPECT_EQ(order.take(), all) << "BPM2 box back";
     EXPECT_FALSE(::child<QWidget>(beamline, "boxBPM2")->isHidden());
+}
+
+// Closing the main window ends the run as "&Exit" does, even with the log window open.
+TEST_F(MainWindowTest, ClosingEndsTheRunAlsoWithTheLogWindowOpen)
+{
+    MainWindow w;
+    w.show();
+    w.showLogWindow();
+    QTimer::singleShot(0, &w, &QWidget::close);
+    QTimer::singleShot(10000, &w, [] { QCoreApplication::exit(99); });
+    EXPECT_EQ(QCoreApplication::exec(), 0);
 }

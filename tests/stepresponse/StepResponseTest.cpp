@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 
 #include <qcustomplot.h>
 
@@ -15,6 +16,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <memory>
 
 #include "AcquisitionSettings.h"
@@ -345,10 +347,11 @@ TEST_F(StepResponseTest, NodeAndReadFailures)
 {
     open();
 
-    // Display node missing: the driver is not there, the program quits; the DAC is
-    // never written.
+    // Display node missing: the driver is not there, the program quits with a failure
+    // status; the DAC is never written.
     nivraSimFailNodeOpen("/dev/nivra_dma_displ", 1);
-    run();
+    QTimer::singleShot(0, window.get(), [this] { run(); });
+    EXPECT_EQ(QCoreApplication::exec(), EXIT_FAILURE);
     ASSERT_EQ(answerer.count(), 1);
     EXPECT_EQ(answerer.last().kind, QStringLiteral("critical"));
     EXPECT_EQ(answerer.last().title, QStringLiteral("Cannot open file"));
