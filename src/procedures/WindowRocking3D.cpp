@@ -21,9 +21,11 @@
 #include "DeviceRecords.h"
 #include "Logger.h"
 #include "MailboxComm.h"
+#include "OutputsGuard.h"
 
 namespace {
 
+const QString kName = QStringLiteral("3D Rocking Curve");
 constexpr int kReadingsPerPoint = 10;
 constexpr const char *kLineEnd = "\r\n";
 
@@ -139,6 +141,14 @@ bool WindowRocking3D::scan()
     if (m_scanning)
         return false;
 
+    // One procedure at a time holds the DAC outputs; a refused scan sends nothing.
+    const OutputsGuard::Claim claim(this, kName, OutputsGuard::Runs::InGuiThread,
+                                    [this] { m_stop = true; });
+    if (!claim) {
+        OutputsGuard::showRefusal(this, kName);
+        return false;
+    }
+
     const int meter = DeviceNode::open(DeviceNodeName::Meter1, O_RDWR | O_SYNC);
     const int dac = DeviceNode::open(DeviceNodeName::Dac, O_RDWR | O_SYNC);
     if (meter < 0 || dac < 0) {
@@ -246,6 +256,17 @@ void WindowRocking3D::writeCsv(QTextStream &out, double xMin, double xRange, dou
 
 void WindowRocking3D::saveData()
 {
+    // The file dialog would hold the scan at one point, feedback off, for as long as
+    // it stays open; and the grid is not complete yet.
+    if (m_scanning) {
+        auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Save Data"),
+                                    QStringLiteral("The scan is running: stop it or let it "
+                                                   "end before saving its data."),
+                                    QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+        return;
+    }
     const QString defaultName = QStringLiteral("NIVRA_rock3D_")
                                 + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_hh-mm-ss"))
                                 + QStringLiteral(".csv");

@@ -14,8 +14,11 @@
 #include "DeviceRecords.h"
 #include "Logger.h"
 #include "MailboxComm.h"
+#include "OutputsGuard.h"
 
 namespace {
+
+const QString kName = QStringLiteral("Rocking Curve");
 
 // Electrode colours by meter channel 0 .. 3.
 const QColor kElectrodeColour[4] = {QColor(255, 255, 135), QColor(255, 130, 255),
@@ -130,24 +133,16 @@ void WindowRockingCurve::startMeasurement()
     if (m_running)
         return;
 
-    clearGraph();
-
-    ScanSetup s;
-    s.meter = DeviceNode::open(DeviceNodeName::Meter1, O_RDWR | O_SYNC);
-    s.dac = DeviceNode::open(DeviceNodeName::Dac, O_RDWR | O_SYNC);
-    if (s.meter < 0 || s.dac < 0) {
-        // Without either node the plot would show currents that were never read.
-        if (s.meter >= 0)
-            DeviceNode::close(s.meter);
-        if (s.dac >= 0)
-            DeviceNode::close(s.dac);
-        openFailed(this, s.meter < 0 ? DeviceNodeName::Meter1 : DeviceNodeName::Dac);
+    // One procedure at a time holds the DAC outputs; a refused start sends nothing.
+    const OutputsGuard::Claim claim(this, kName, OutputsGuard::Runs::InGuiThread,
+                                    [this] { m_stop = true; });
+    if (!claim) {
+        OutputsGuard::showRefusal(this, kName);
         return;
     }
 
-    mailboxComm->setFBenable(0);
-    mailboxComm->setOutputMux(0);
-
+    // Everything the scan needs is read and checked before the feedback is touched.
+    ScanSetup s;
     configIni->readConfigDACpos(&s.dacChannel[OutX], &s.dacChannel[OutY], &s.dacChannel[OutI0]);
     s.rest[OutX] = readPidOffset(true);
     s.rest[OutY] = readPidOffset(false);
@@ -171,14 +166,27 @@ void WindowRockingCurve::startMeasurement()
         LOG_ERROR() << "Rocking curve: DAC map" << s.dacChannel[0] << s.dacChannel[1]
                     << s.dacChannel[2] << "or BPM1 electrode map" << s.electrode[0]
                     << s.electrode[1] << s.electrode[2] << s.electrode[3] << "out of range";
-        mailboxComm->setOutputMux(1);
-        DeviceNode::close(s.meter);
-        DeviceNode::close(s.dac);
         QMessageBox::warning(this, QStringLiteral("Rocking Curve"),
                              QStringLiteral("The DAC outputs and the BPM1 electrodes in the "
                                             "configuration must be channels 1 to 4."));
         return;
     }
+
+    s.meter = DeviceNode::open(DeviceNodeName::Meter1, O_RDWR | O_SYNC);
+    s.dac = DeviceNode::open(DeviceNodeName::Dac, O_RDWR | O_SYNC);
+    if (s.meter < 0 || s.dac < 0) {
+        // Without either node the plot would show currents that were never read.
+        if (s.meter >= 0)
+            DeviceNode::close(s.meter);
+        if (s.dac >= 0)
+            DeviceNode::close(s.dac);
+        openFailed(this, s.meter < 0 ? DeviceNodeName::Meter1 : DeviceNodeName::Dac);
+        return;
+    }
+
+    clearGraph();
+    mailboxComm->setFBenable(0);
+    mailboxComm->setOutputMux(0);
 
     QCustomPlot *plot = ui->graph;
     const auto nameGraph = [&](int g, const QString &name, const QColor *colour) {
