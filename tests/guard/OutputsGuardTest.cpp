@@ -2,19 +2,10 @@
 // is refused, sends nothing and leaves the holder going; Save Data too while a scan
 // lets events in. On Xvfb: the 3-D window needs OpenGL.
 
-#include <QCheckBox>
-#include <QDialogButtonBox>
-#include <QDoubleSpinBox>
-#include <QLabel>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QSpinBox>
+#include <QtWidgets>
 #include <QTest>
-#include <QTimer>
 
 #include <gtest/gtest.h>
-
-#include <functional>
 
 #include "DialogAnswerer.h"
 #include "NivraSim.h"
@@ -78,7 +69,6 @@ protected:
         QAbstractButton *control = !box ? child<QAbstractButton>(w[p], names[p])
                                    : p == Step ? box->button(QDialogButtonBox::Apply)
                                                : box->buttons().constLast();
-        ASSERT_TRUE(p != SaveData || control->text() == QLatin1String("Save"));
         QTest::keyClick(control, Qt::Key_Space);
     }
 
