@@ -256,12 +256,12 @@ void WindowRocking3D::writeCsv(QTextStream &out, double xMin, double xRange, dou
 
 void WindowRocking3D::saveData()
 {
-    // The file dialog would hold the scan at one point, feedback off, for as long as
-    // it stays open; and the grid is not complete yet.
-    if (m_scanning) {
+    // The file dialog would hold a running scan (this one's or another's) at one
+    // point, feedback off, for as long as it stays open.
+    if (OutputsGuard::heldInGuiThread()) {
         auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Save Data"),
-                                    QStringLiteral("The scan is running: stop it or let it "
-                                                   "end before saving its data."),
+                                    QStringLiteral("%1 is running: save when it has ended.")
+                                        .arg(OutputsGuard::holderName()),
                                     QMessageBox::Ok, this);
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->open();

@@ -86,8 +86,12 @@ protected:
             });
             EXPECT_EQ(sent, QStringList()) << kNames[p] << " while " << kNames[holder];
             EXPECT_EQ(OutputsGuard::holderName(), QLatin1String(kNames[holder]));
-            if (p == SaveData)
+            if (p == SaveData) {
                 EXPECT_TRUE(child<QLabel>(w[p], "statusLabel")->text().contains(QLatin1String("Not saved")));
+                QTest::keyClick(child<QPushButton>(w[Rocking3D], "saveButton"), Qt::Key_Space);   // its export
+                ASSERT_TRUE(QTest::qWaitFor([&] { return answerer.count() > told; }, 5000));
+                EXPECT_EQ(answerer.last().title, QStringLiteral("Save Data"));
+            }
             else   // answered before going on: the box keeps its window from input
                 ASSERT_TRUE(QTest::qWaitFor([&] { return answerer.count() > told; }, 5000)) << kNames[p];
         }
@@ -131,7 +135,7 @@ TEST_F(OutputsGuardTest, EachHolderRefusesEveryOtherStart)
     EXPECT_EQ(mailbox->getOutputMux(), 0);
     start(Manual);
     EXPECT_FALSE(OutputsGuard::isHeld());
-    EXPECT_EQ(answerer.count(), 16);   // four holders, four others each
+    EXPECT_EQ(answerer.count(), 18);   // four holders, four others each; two exports
 }
 
 } // namespace
