@@ -175,6 +175,18 @@ bool WindowRocking3D::scan()
     mailboxComm->setOutputMux(0);
 
     const std::uint64_t stepUs = m_params.stepTime * 1000;
+    // A long step time lets events in every tenth of a second, so that Stop, Close
+    // and Exit reach a slow scan at once; false when it was asked to stop meanwhile.
+    const auto pause = [this](std::uint64_t microseconds) {
+        constexpr std::uint64_t kSlice = 100000;
+        for (; microseconds > kSlice && !m_stop; microseconds -= kSlice) {
+            sleepFunction(kSlice);
+            QCoreApplication::processEvents();
+        }
+        if (!m_stop)
+            sleepFunction(microseconds);
+        return !m_stop;
+    };
     bool dacFailureLogged = false;
     bool meterFailureLogged = false;
 
@@ -189,7 +201,10 @@ bool WindowRocking3D::scan()
                 LOG_WARN() << "3D rocking scan: setting the DAC outputs failed:" << std::strerror(errno);
                 dacFailureLogged = true;
             }
-            sleepFunction(stepUs);
+            if (!pause(stepUs)) {
+                i = GridSize;   // stopped before this point was measured
+                break;
+            }
 
             float sum = 0.0f;
             for (int r = 0; r < kReadingsPerPoint; ++r) {
@@ -208,7 +223,7 @@ bool WindowRocking3D::scan()
             m_raw[i][j] = sum / static_cast<float>(kReadingsPerPoint);
 
             showGrid();
-            sleepFunction(stepUs);
+            pause(stepUs);
             QCoreApplication::processEvents();
 
             if (m_stop) {
