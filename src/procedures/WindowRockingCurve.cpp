@@ -219,6 +219,19 @@ void WindowRockingCurve::startMeasurement()
     record.apply = 1;
     CurrentReadings readings{};
 
+    // A long time per point lets events in every tenth of a second, so that Stop,
+    // closing and Exit reach a slow scan at once; false when it was asked to stop.
+    const auto pause = [this](double microseconds) {
+        constexpr double kSlice = 100000.0;
+        for (; microseconds > kSlice && !m_stop; microseconds -= kSlice) {
+            QThread::usleep(static_cast<unsigned long>(kSlice));
+            QCoreApplication::processEvents();
+        }
+        if (!m_stop)
+            QThread::usleep(static_cast<unsigned long>(microseconds));
+        return !m_stop;
+    };
+
     const bool sweepBack = ui->sweepBackCheckBox->isChecked();
     const int fixedN = ui->boxN->value();
     const int half = fixedN / 2;
@@ -246,7 +259,8 @@ void WindowRockingCurve::startMeasurement()
         record = outputRecord(s, steppedOutput(ui->chSel->currentText()), volts);
         DeviceNode::ioctl(s.dac, DAC_IOC_SET_OUTPUTS, &record);
 
-        QThread::usleep(static_cast<unsigned long>(ui->boxTimePoint->value() * 1000.0 * 0.5));
+        if (!pause(ui->boxTimePoint->value() * 1000.0 * 0.5))
+            break;   // stopped before this point was read
 
         if (DeviceNode::ioctl(s.meter, METER_IOC_CURRENTS, &readings) < 0) {
             // A failed read leaves nothing to plot for this voltage.
@@ -280,7 +294,7 @@ void WindowRockingCurve::startMeasurement()
 
         ui->progressBar->setValue((i + 1) * 100 / n);
 
-        QThread::usleep(static_cast<unsigned long>(ui->boxTimePoint->value() * 1000.0 * 0.5));
+        pause(ui->boxTimePoint->value() * 1000.0 * 0.5);
         QCoreApplication::processEvents();
     }
 

@@ -368,6 +368,13 @@ TEST_F(RockingCurveTest, StopDuringBetweenAndBeforeScans)
     QTest::mouseClick(stop, Qt::LeftButton);
     scan();
     EXPECT_EQ(dacWrites(), QList<QVector<double>>({rest}));
+
+    // 0.8 s per point: Stop gets in within a tenth of a second, before the reading.
+    setScan("0", "4", 3, "posX", false, "800");
+    QTimer::singleShot(50, [this] { QTest::mouseClick(stop, Qt::LeftButton); });
+    scan();
+    EXPECT_TRUE(meterReads().isEmpty());
+    EXPECT_EQ(dacWrites().constLast(), rest);
 }
 
 TEST_F(RockingCurveTest, ClosingOrStartingAgainDuringAScan)
