@@ -11,6 +11,7 @@
 #include "DeviceRecords.h"
 #include "Logger.h"
 #include "MailboxComm.h"
+#include "OutputsGuard.h"
 
 WindowManOutCtrl::WindowManOutCtrl(QWidget *parent)
     : QDialog(parent), ui(new Ui::WindowManOutCtrl)
@@ -36,6 +37,7 @@ WindowManOutCtrl::WindowManOutCtrl(QWidget *parent)
 
 WindowManOutCtrl::~WindowManOutCtrl()
 {
+    OutputsGuard::release(this);
     delete ui;
     if (dacFd >= 0)
         DeviceNode::close(dacFd);
@@ -93,6 +95,13 @@ void WindowManOutCtrl::showWindow()
 
 void WindowManOutCtrl::enableMan_changed(bool enable)
 {
+    // While a procedure holds the outputs the box goes back and nothing is sent.
+    if (OutputsGuard::isHeld() && !OutputsGuard::isHeldBy(this)) {
+        const QSignalBlocker quiet(ui->checboxEnableMan);
+        ui->checboxEnableMan->setChecked(!enable);
+        OutputsGuard::showRefusal(this, QStringLiteral("Manual Output Control"));
+        return;
+    }
     // Taking the outputs from the feedback with nothing to drive them would leave
     // them wherever the host last put them.
     if (enable && !dacNodeReady()) {
@@ -100,6 +109,11 @@ void WindowManOutCtrl::enableMan_changed(bool enable)
         ui->checboxEnableMan->setChecked(false);
         return;
     }
+    if (enable)
+        OutputsGuard::acquire(this, QStringLiteral("Manual Output Control"),
+                              OutputsGuard::Runs::Beside);
+    else
+        OutputsGuard::release(this);
     // 0: the outputs follow the host (this dialog, the procedures); 1: the feedback.
     mailboxComm->setOutputMux(enable ? 0 : 1);
 }
@@ -135,6 +149,9 @@ void WindowManOutCtrl::boxes_changed()
 
 void WindowManOutCtrl::writeOutputs()
 {
+    // A running procedure's outputs are not overwritten from here.
+    if (OutputsGuard::isHeld() && !OutputsGuard::isHeldBy(this))
+        return;
     DacOutputs outputs;
     for (int k = 0; k < 4; ++k)
         outputs.volts[k] = box(k)->value();

@@ -22,9 +22,11 @@
 #include "Logger.h"
 #include "MailboxComm.h"
 #include "NivraLibrary.h"
+#include "OutputsGuard.h"
 
 namespace {
 
+const QString kName = QStringLiteral("Frequency Analysis");
 constexpr int kMinPoints = 2;
 constexpr int kMaxPoints = 1001;
 
@@ -320,8 +322,13 @@ void WindowFrequencyAnalysis::slotStartSweepPushButton()
     if (m_worker)
         return;
 
-    bool displayMode = false;
-    mailboxComm->getDisplayFreq(&displayMode);
+    // One procedure at a time holds the DAC outputs; a refused sweep sends nothing.
+    OutputsGuard::Claim claim(this, kName, OutputsGuard::Runs::Beside,
+                              [this] { slotStopSweepPushButton(); });
+    if (!claim) {
+        OutputsGuard::showRefusal(this, kName);
+        return;
+    }
 
     if (mailboxComm->pidStatus != PID_FEEDBACK_OFF) {
         QMessageBox::critical(this, QStringLiteral("PID Running"),
@@ -332,6 +339,13 @@ void WindowFrequencyAnalysis::slotStartSweepPushButton()
     if (checkInputs() <= 0)
         return;
 
+    int outputChannel = 0;
+    if (getOutputRecordIndex(&outputChannel) < 0) {
+        QMessageBox::critical(this, QStringLiteral("Error"),
+                              QStringLiteral("The DAC output of the chosen loop is not a channel 1 to 4."));
+        return;
+    }
+
     const int fd = DeviceNode::open(DeviceNodeName::Display, O_RDONLY);
     if (fd < 0) {
         QMessageBox::critical(this, QStringLiteral("Error"),
@@ -339,8 +353,8 @@ void WindowFrequencyAnalysis::slotStartSweepPushButton()
         return;
     }
 
-    int outputChannel = 0;
-    getOutputRecordIndex(&outputChannel);
+    bool displayMode = false;
+    mailboxComm->getDisplayFreq(&displayMode);
     const int inputWord = getInputRecordIndex();
     getBPMScale();
 
@@ -375,6 +389,7 @@ void WindowFrequencyAnalysis::slotStartSweepPushButton()
     connect(worker, &FrequencyAnalysisWorker::finished, this,
             [this, thread, worker]() { sweepEnded(thread, worker); });
 
+    claim.keep();   // given back when the sweep has ended
     thread->start(QThread::InheritPriority);
 }
 
@@ -385,6 +400,7 @@ void WindowFrequencyAnalysis::sweepEnded(QThread *thread, FrequencyAnalysisWorke
     if (m_worker == worker) {
         m_worker = nullptr;
         m_thread = nullptr;
+        OutputsGuard::release(this);
     }
     // The queued quit normally came first; asking again keeps this wait from
     // depending on the order the two notices arrive in. Once the thread has ended
@@ -404,6 +420,7 @@ void WindowFrequencyAnalysis::endSweepNow()
     delete m_worker;
     m_worker = nullptr;
     m_thread = nullptr;   // a child of this window: it goes with it
+    OutputsGuard::release(this);
 }
 
 void WindowFrequencyAnalysis::slotStopSweepPushButton()

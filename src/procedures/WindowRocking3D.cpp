@@ -21,9 +21,11 @@
 #include "DeviceRecords.h"
 #include "Logger.h"
 #include "MailboxComm.h"
+#include "OutputsGuard.h"
 
 namespace {
 
+const QString kName = QStringLiteral("3D Rocking Curve");
 constexpr int kReadingsPerPoint = 10;
 constexpr const char *kLineEnd = "\r\n";
 
@@ -139,6 +141,14 @@ bool WindowRocking3D::scan()
     if (m_scanning)
         return false;
 
+    // One procedure at a time holds the DAC outputs; a refused scan sends nothing.
+    const OutputsGuard::Claim claim(this, kName, OutputsGuard::Runs::InGuiThread,
+                                    [this] { m_stop = true; });
+    if (!claim) {
+        OutputsGuard::showRefusal(this, kName);
+        return false;
+    }
+
     const int meter = DeviceNode::open(DeviceNodeName::Meter1, O_RDWR | O_SYNC);
     const int dac = DeviceNode::open(DeviceNodeName::Dac, O_RDWR | O_SYNC);
     if (meter < 0 || dac < 0) {
@@ -165,6 +175,18 @@ bool WindowRocking3D::scan()
     mailboxComm->setOutputMux(0);
 
     const std::uint64_t stepUs = m_params.stepTime * 1000;
+    // A long step time lets events in every tenth of a second, so that Stop, Close
+    // and Exit reach a slow scan at once; false when it was asked to stop meanwhile.
+    const auto pause = [this](std::uint64_t microseconds) {
+        constexpr std::uint64_t kSlice = 100000;
+        for (; microseconds > kSlice && !m_stop; microseconds -= kSlice) {
+            sleepFunction(kSlice);
+            QCoreApplication::processEvents();
+        }
+        if (!m_stop)
+            sleepFunction(microseconds);
+        return !m_stop;
+    };
     bool dacFailureLogged = false;
     bool meterFailureLogged = false;
 
@@ -179,7 +201,10 @@ bool WindowRocking3D::scan()
                 LOG_WARN() << "3D rocking scan: setting the DAC outputs failed:" << std::strerror(errno);
                 dacFailureLogged = true;
             }
-            sleepFunction(stepUs);
+            if (!pause(stepUs)) {
+                i = GridSize;   // stopped before this point was measured
+                break;
+            }
 
             float sum = 0.0f;
             for (int r = 0; r < kReadingsPerPoint; ++r) {
@@ -198,7 +223,7 @@ bool WindowRocking3D::scan()
             m_raw[i][j] = sum / static_cast<float>(kReadingsPerPoint);
 
             showGrid();
-            sleepFunction(stepUs);
+            pause(stepUs);
             QCoreApplication::processEvents();
 
             if (m_stop) {
@@ -246,6 +271,17 @@ void WindowRocking3D::writeCsv(QTextStream &out, double xMin, double xRange, dou
 
 void WindowRocking3D::saveData()
 {
+    // The file dialog would hold a running scan (this one's or another's) at one
+    // point, feedback off, for as long as it stays open.
+    if (OutputsGuard::heldInGuiThread()) {
+        auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Save Data"),
+                                    QStringLiteral("%1 is running: save when it has ended.")
+                                        .arg(OutputsGuard::holderName()),
+                                    QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+        return;
+    }
     const QString defaultName = QStringLiteral("NIVRA_rock3D_")
                                 + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_hh-mm-ss"))
                                 + QStringLiteral(".csv");

@@ -14,8 +14,11 @@
 #include "DeviceRecords.h"
 #include "Logger.h"
 #include "MailboxComm.h"
+#include "OutputsGuard.h"
 
 namespace {
+
+const QString kName = QStringLiteral("Rocking Curve");
 
 // Electrode colours by meter channel 0 .. 3.
 const QColor kElectrodeColour[4] = {QColor(255, 255, 135), QColor(255, 130, 255),
@@ -130,24 +133,16 @@ void WindowRockingCurve::startMeasurement()
     if (m_running)
         return;
 
-    clearGraph();
-
-    ScanSetup s;
-    s.meter = DeviceNode::open(DeviceNodeName::Meter1, O_RDWR | O_SYNC);
-    s.dac = DeviceNode::open(DeviceNodeName::Dac, O_RDWR | O_SYNC);
-    if (s.meter < 0 || s.dac < 0) {
-        // Without either node the plot would show currents that were never read.
-        if (s.meter >= 0)
-            DeviceNode::close(s.meter);
-        if (s.dac >= 0)
-            DeviceNode::close(s.dac);
-        openFailed(this, s.meter < 0 ? DeviceNodeName::Meter1 : DeviceNodeName::Dac);
+    // One procedure at a time holds the DAC outputs; a refused start sends nothing.
+    const OutputsGuard::Claim claim(this, kName, OutputsGuard::Runs::InGuiThread,
+                                    [this] { m_stop = true; });
+    if (!claim) {
+        OutputsGuard::showRefusal(this, kName);
         return;
     }
 
-    mailboxComm->setFBenable(0);
-    mailboxComm->setOutputMux(0);
-
+    // Everything the scan needs is read and checked before the feedback is touched.
+    ScanSetup s;
     configIni->readConfigDACpos(&s.dacChannel[OutX], &s.dacChannel[OutY], &s.dacChannel[OutI0]);
     s.rest[OutX] = readPidOffset(true);
     s.rest[OutY] = readPidOffset(false);
@@ -171,14 +166,27 @@ void WindowRockingCurve::startMeasurement()
         LOG_ERROR() << "Rocking curve: DAC map" << s.dacChannel[0] << s.dacChannel[1]
                     << s.dacChannel[2] << "or BPM1 electrode map" << s.electrode[0]
                     << s.electrode[1] << s.electrode[2] << s.electrode[3] << "out of range";
-        mailboxComm->setOutputMux(1);
-        DeviceNode::close(s.meter);
-        DeviceNode::close(s.dac);
         QMessageBox::warning(this, QStringLiteral("Rocking Curve"),
                              QStringLiteral("The DAC outputs and the BPM1 electrodes in the "
                                             "configuration must be channels 1 to 4."));
         return;
     }
+
+    s.meter = DeviceNode::open(DeviceNodeName::Meter1, O_RDWR | O_SYNC);
+    s.dac = DeviceNode::open(DeviceNodeName::Dac, O_RDWR | O_SYNC);
+    if (s.meter < 0 || s.dac < 0) {
+        // Without either node the plot would show currents that were never read.
+        if (s.meter >= 0)
+            DeviceNode::close(s.meter);
+        if (s.dac >= 0)
+            DeviceNode::close(s.dac);
+        openFailed(this, s.meter < 0 ? DeviceNodeName::Meter1 : DeviceNodeName::Dac);
+        return;
+    }
+
+    clearGraph();
+    mailboxComm->setFBenable(0);
+    mailboxComm->setOutputMux(0);
 
     QCustomPlot *plot = ui->graph;
     const auto nameGraph = [&](int g, const QString &name, const QColor *colour) {
@@ -211,6 +219,19 @@ void WindowRockingCurve::startMeasurement()
     record.apply = 1;
     CurrentReadings readings{};
 
+    // A long time per point lets events in every tenth of a second, so that Stop,
+    // closing and Exit reach a slow scan at once; false when it was asked to stop.
+    const auto pause = [this](double microseconds) {
+        constexpr double kSlice = 100000.0;
+        for (; microseconds > kSlice && !m_stop; microseconds -= kSlice) {
+            QThread::usleep(static_cast<unsigned long>(kSlice));
+            QCoreApplication::processEvents();
+        }
+        if (!m_stop)
+            QThread::usleep(static_cast<unsigned long>(microseconds));
+        return !m_stop;
+    };
+
     const bool sweepBack = ui->sweepBackCheckBox->isChecked();
     const int fixedN = ui->boxN->value();
     const int half = fixedN / 2;
@@ -238,7 +259,8 @@ void WindowRockingCurve::startMeasurement()
         record = outputRecord(s, steppedOutput(ui->chSel->currentText()), volts);
         DeviceNode::ioctl(s.dac, DAC_IOC_SET_OUTPUTS, &record);
 
-        QThread::usleep(static_cast<unsigned long>(ui->boxTimePoint->value() * 1000.0 * 0.5));
+        if (!pause(ui->boxTimePoint->value() * 1000.0 * 0.5))
+            break;   // stopped before this point was read
 
         if (DeviceNode::ioctl(s.meter, METER_IOC_CURRENTS, &readings) < 0) {
             // A failed read leaves nothing to plot for this voltage.
@@ -272,7 +294,7 @@ void WindowRockingCurve::startMeasurement()
 
         ui->progressBar->setValue((i + 1) * 100 / n);
 
-        QThread::usleep(static_cast<unsigned long>(ui->boxTimePoint->value() * 1000.0 * 0.5));
+        pause(ui->boxTimePoint->value() * 1000.0 * 0.5);
         QCoreApplication::processEvents();
     }
 

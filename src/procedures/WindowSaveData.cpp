@@ -18,6 +18,7 @@
 #include "AcquisitionSettings.h"
 #include "DeviceNode.h"
 #include "DeviceRecords.h"
+#include "OutputsGuard.h"
 
 namespace {
 
@@ -33,6 +34,19 @@ void addField(QString &line, double value, int digits)
 {
     line += QString::number(value, 'g', digits);
     line += kSeparator;
+}
+
+// A scan in the GUI thread lets events in between its points; the dialogs of a save
+// would hold it at one point, feedback off, for as long as they stay open. True
+// (after saying so in the status line) when that is the case.
+bool refusedDuringScan(QLabel *status)
+{
+    if (!OutputsGuard::heldInGuiThread())
+        return false;
+    status->setText(QTime::currentTime().toString(QStringLiteral("hh:mm:ss"))
+                    + QStringLiteral(": Not saved: %1 is running. Save when it has ended.")
+                          .arg(OutputsGuard::holderName()));
+    return true;
 }
 
 } // namespace
@@ -63,6 +77,8 @@ WindowSaveData::~WindowSaveData()
 
 void WindowSaveData::getPath()
 {
+    if (refusedDuringScan(ui->statusLabel))
+        return;
     const QString name = QStringLiteral("NIVRA_meas_")
                          + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_hh-mm-ss"))
                          + QStringLiteral(".csv");
@@ -168,6 +184,8 @@ void WindowSaveData::reportNotSaved(const QString &reason)
 void WindowSaveData::saveData(QAbstractButton *button)
 {
     if (!button || !button->text().contains(QLatin1String("Save")))
+        return;
+    if (refusedDuringScan(ui->statusLabel))
         return;
 
     const int samples = ui->nrSampBox->value();

@@ -18,8 +18,11 @@
 #include "DeviceNode.h"
 #include "Logger.h"
 #include "MailboxComm.h"
+#include "OutputsGuard.h"
 
 namespace {
+
+const QString kName = QStringLiteral("Step Response");
 
 // The raw display stream of display mode 1.
 constexpr int kSampleRate = 50000;
@@ -200,14 +203,36 @@ bool WindowStepResponse::buildOutputVectors(DacOutputs &a, DacOutputs &b, double
 
 void WindowStepResponse::stepRespProcedure()
 {
-    if (mailboxComm->pidStatus != PID_FEEDBACK_OFF)
-        mailboxComm->setFBenable(0);
-    SAMP_FREQ = kSampleRate;
-    mailboxComm->setDisplayFreq(1);
+    // One procedure at a time holds the DAC outputs; a refused run sends nothing.
+    const OutputsGuard::Claim claim(this, kName, OutputsGuard::Runs::InGuiThread);
+    if (!claim) {
+        OutputsGuard::showRefusal(this, kName);
+        return;
+    }
 
-    const int dac = DeviceNode::open(DeviceNodeName::Dac, O_RDWR | O_SYNC);
-    const int display = DeviceNode::open(DeviceNodeName::Display, O_RDONLY);
-    if (display < 0) {
+    // The map, the step and the nodes are checked before the feedback, the display
+    // rate or the outputs are touched: a refused run leaves them as they are.
+    {
+        DacOutputs a, b;
+        double bias = 0.0, step = 0.0;
+        int stimulusWord = 8, responseWord = 0;
+        if (!buildOutputVectors(a, b, &bias, &step, &stimulusWord, &responseWord)) {
+            LOG_ERROR() << "Step response: the chosen axis's configured DAC channel"
+                        << stimulusWord - 8 << "is not 0 to 3";
+            QMessageBox::warning(this, windowTitle(),
+                                 QStringLiteral("The DAC output of the chosen axis in the "
+                                                "configuration is not a channel 1 to 4."));
+            return;
+        }
+        if (!(step > 0.0)) {
+            QMessageBox::warning(this, windowTitle(),
+                                 QStringLiteral("The step of the chosen axis is 0 V: "
+                                                "there is no step to measure."));
+            return;
+        }
+    }
+
+    const auto displayMissing = [](int dac) {
         QMessageBox::critical(nullptr, kCannotOpenTitle,
                               QStringLiteral("System file /dev/nivra_dma_displ could not be opened.\n\n"
                                              "Please check if NIVRA driver is loaded.\n"
@@ -215,6 +240,11 @@ void WindowStepResponse::stepRespProcedure()
         QCoreApplication::exit(EXIT_FAILURE);   // not mistaken for a normal end
         if (dac >= 0)
             DeviceNode::close(dac);
+    };
+    const int dac = DeviceNode::open(DeviceNodeName::Dac, O_RDWR | O_SYNC);
+    int display = DeviceNode::open(DeviceNodeName::Display, O_RDONLY);
+    if (display < 0) {
+        displayMissing(dac);
         return;
     }
     if (dac < 0) {
@@ -224,6 +254,20 @@ void WindowStepResponse::stepRespProcedure()
         QMessageBox::critical(this, kCannotOpenTitle,
                               QStringLiteral("System file /dev/nivra_vennick0 could not be opened.\n\n"
                                              "Please check if NIVRA driver is loaded.\n"));
+        return;
+    }
+    // Only checked so far: a reader open across the rate switch would have its
+    // stream restart there, before the first output is written.
+    DeviceNode::close(display);
+
+    if (mailboxComm->pidStatus != PID_FEEDBACK_OFF)
+        mailboxComm->setFBenable(0);
+    SAMP_FREQ = kSampleRate;
+    mailboxComm->setDisplayFreq(1);
+
+    display = DeviceNode::open(DeviceNodeName::Display, O_RDONLY);
+    if (display < 0) {
+        displayMissing(dac);
         return;
     }
 

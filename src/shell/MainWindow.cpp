@@ -17,6 +17,7 @@
 #include "HeartBeat.h"
 #include "MailboxComm.h"
 #include "NivraLibrary.h"
+#include "OutputsGuard.h"
 #include "Updater.h"
 #include "WidgetFeedbackControl.h"
 #include "WidgetGraphCurrents.h"
@@ -468,6 +469,9 @@ void MainWindow::showAboutDialog()
 
 void MainWindow::Exit()
 {
+    // A running procedure ends first, handing the outputs back as its own Stop does;
+    // a scan that lets events in returns at its next point and the loop then ends.
+    OutputsGuard::stopHolder();
     QCoreApplication::exit(0);
 }
 

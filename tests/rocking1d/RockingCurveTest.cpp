@@ -368,6 +368,13 @@ TEST_F(RockingCurveTest, StopDuringBetweenAndBeforeScans)
     QTest::mouseClick(stop, Qt::LeftButton);
     scan();
     EXPECT_EQ(dacWrites(), QList<QVector<double>>({rest}));
+
+    // 0.8 s per point: Stop gets in within a tenth of a second, before the reading.
+    setScan("0", "4", 3, "posX", false, "800");
+    QTimer::singleShot(50, [this] { QTest::mouseClick(stop, Qt::LeftButton); });
+    scan();
+    EXPECT_TRUE(meterReads().isEmpty());
+    EXPECT_EQ(dacWrites().constLast(), rest);
 }
 
 TEST_F(RockingCurveTest, ClosingOrStartingAgainDuringAScan)
@@ -426,16 +433,18 @@ TEST_F(RockingCurveTest, NodeMeterAndMapFailures)
     EXPECT_EQ(answerer.count(), 0);
     nivraSimSetMeterPresent(0, 1);
 
-    // An electrode map outside the meter's four channels: outputs handed back, no
-    // record written.
-    config.setValue(QStringLiteral("BPM1/Left"), 4);
-    scan();
-    ASSERT_EQ(answerer.count(), 1);
-    EXPECT_EQ(answerer.last().kind, QStringLiteral("warning"));
-    EXPECT_TRUE(dacWrites().isEmpty());
-    EXPECT_EQ(handOverCalls(), QStringList({QStringLiteral("setFBenable(0)"), QStringLiteral("setOutputMux(0)"),
-                                            QStringLiteral("setOutputMux(1)")}));
-    EXPECT_EQ(SimCallLog::callsTo("close").size(), 2);
+    // An electrode or DAC map outside the four channels: refused before the feedback
+    // or any node is touched.
+    for (const char *key : {"BPM1/Left", "Beamline/DAC_I0"}) {
+        answerer.clear();
+        nivraSimClearCallLog();
+        config.setValue(QString::fromLatin1(key), 4);
+        scan();
+        ASSERT_EQ(answerer.count(), 1) << key;
+        EXPECT_EQ(answerer.last().kind, QStringLiteral("warning"));
+        EXPECT_EQ(SimCallLog::calls(), QStringList()) << key;
+        config.setValue(QString::fromLatin1(key), 2);
+    }
 }
 
 // Wall clock, 10 ms per point: each actuator's rocking peak (X 4.6 V, Y 4.4 V, I0

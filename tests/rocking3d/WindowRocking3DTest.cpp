@@ -324,6 +324,19 @@ TEST_F(Rocking3DTest, StopAfterTheFirstPointKeepsItAndGivesTheOutputsBack)
     EXPECT_EQ(lines.last(), QStringLiteral("6,6,0"));
 }
 
+TEST_F(Rocking3DTest, SlowStepsLetStopInWithinATenthOfASecond)
+{
+    setBox("timeBox", QStringLiteral("1000"), 1000.0);
+    auto *stop = ui<QPushButton>("stopButton");
+    actions.emplace_back(3, [stop] {
+        QMetaObject::invokeMethod(stop, [stop] { QTest::mouseClick(stop, Qt::LeftButton); }, Qt::QueuedConnection);
+    });
+    go();
+    EXPECT_EQ(sleepCount, 3);   // 0.3 s into the first point's settling
+    EXPECT_EQ(meterReads(), 0);
+    EXPECT_EQ(SimCallLog::callsTo("setOutputMux").constLast(), QStringLiteral("setOutputMux(1)"));
+}
+
 TEST_F(Rocking3DTest, DownwardXAndConstantY)
 {
     setBox("xMinBox", QStringLiteral("6"), 6.0);

@@ -194,8 +194,11 @@ TEST_F(StepResponseTest, RunWritesBiasStepBiasAndHandsTheOutputsBack)
 
     const QStringList calls = runCalls();
     const QStringList expected = {
-        QStringLiteral("setDisplayFreq(50000, 1) -> 0"),
+        // Both nodes checked before the rate changes; the stream is opened after it.
         kDacOpen + QStringLiteral(" -> 1000"),
+        kDisplayOpen + QStringLiteral(" -> 1001"),
+        QStringLiteral("close(1001) -> 0"),
+        QStringLiteral("setDisplayFreq(50000, 1) -> 0"),
         kDisplayOpen + QStringLiteral(" -> 1001"),
         QStringLiteral("setOutputMux(0) -> 0"),
         QStringLiteral("ioctl(1000, 0x40084228, DacOutputs{2, 0, 1, 0, 1}) -> 0"),
@@ -238,8 +241,8 @@ TEST_F(StepResponseTest, DacMapAndFeedbackSwitchedOffOnlyWhenRunning)
 
     const QStringList calls = runCalls();
     ASSERT_GE(calls.size(), 8);
-    EXPECT_EQ(calls[0], QStringLiteral("setFBenable(0) -> 0"));
-    EXPECT_EQ(calls[1], QStringLiteral("setDisplayFreq(50000, 1) -> 0"));
+    EXPECT_EQ(calls[3], QStringLiteral("setFBenable(0) -> 0"));
+    EXPECT_EQ(calls[4], QStringLiteral("setDisplayFreq(50000, 1) -> 0"));
     EXPECT_EQ(SimCallLog::callsTo("ioctl"),
               QStringList({QStringLiteral("ioctl(1000, 0x40084228, DacOutputs{2, 3, 0, 1, 1})"),
                            QStringLiteral("ioctl(1000, 0x40084228, DacOutputs{2.5, 3, 0, 1, 1})"),
@@ -360,6 +363,7 @@ TEST_F(StepResponseTest, NodeAndReadFailures)
                              "Please check if NIVRA driver is loaded.\nApplication will now quit.\n"));
     EXPECT_EQ(SimCallLog::callsTo("ioctl"), QStringList());
     EXPECT_EQ(nivraSimCallCount("setOutputMux"), 0);
+    EXPECT_EQ(nivraSimCallCount("setDisplayFreq"), 0);
     EXPECT_EQ(SimCallLog::callsTo("close"), QStringList{QStringLiteral("close(1000)")});
     nivraSimClearFaults();
 
@@ -374,6 +378,7 @@ TEST_F(StepResponseTest, NodeAndReadFailures)
     EXPECT_TRUE(answerer.last().text.startsWith(
         QStringLiteral("System file /dev/nivra_vennick0 could not be opened.")));
     EXPECT_EQ(nivraSimCallCount("setOutputMux"), 0);
+    EXPECT_EQ(nivraSimCallCount("setDisplayFreq"), 0);
     EXPECT_TRUE(SimCallLog::callsTo("read").isEmpty());
     EXPECT_EQ(SimCallLog::callsTo("close").size(), 1);
     nivraSimClearFaults();
@@ -386,7 +391,7 @@ TEST_F(StepResponseTest, NodeAndReadFailures)
     run();
     EXPECT_EQ(SimCallLog::callsTo("setOutputMux"),
               QStringList({QStringLiteral("setOutputMux(0)"), QStringLiteral("setOutputMux(1)")}));
-    EXPECT_EQ(SimCallLog::callsTo("close").size(), 2);
+    EXPECT_EQ(SimCallLog::callsTo("close").size(), 3);   // the display node also after its check
     ASSERT_EQ(answerer.count(), 1);
     EXPECT_EQ(answerer.last().kind, QStringLiteral("warning"));
     EXPECT_TRUE(label("Klabel")->text().isEmpty());
@@ -396,13 +401,24 @@ TEST_F(StepResponseTest, NodeAndReadFailures)
     // The chosen axis mapped to no DAC channel: refused before anything is written.
     answerer.clear();
     nivraSimClearCallLog();
-    config.setValue(QStringLiteral("Beamline/DAC_posX"), 4);
-    run();
-    EXPECT_EQ(SimCallLog::callsTo("ioctl"), QStringList());
-    EXPECT_EQ(SimCallLog::callsTo("setOutputMux"),
-              QStringList({QStringLiteral("setOutputMux(0)"), QStringLiteral("setOutputMux(1)")}));
-    ASSERT_EQ(answerer.count(), 1);
-    EXPECT_EQ(answerer.last().kind, QStringLiteral("warning"));
+    // So is a step of 0 V: both leave the device and the display rate untouched.
+    SAMP_FREQ = 1000;
+    for (const char *key : {"Beamline/DAC_posX", "step"}) {
+        answerer.clear();
+        nivraSimClearCallLog();
+        if (QByteArray(key) == "step") {
+            config.setValue(QStringLiteral("Beamline/DAC_posX"), 0);
+            box("posXStepDoubleSpinBox")->setValue(0.0);
+        } else {
+            config.setValue(QString::fromLatin1(key), 4);
+        }
+        mailbox->pidStatus = PID_FEEDBACK_ON;
+        run();
+        EXPECT_EQ(SimCallLog::calls(), QStringList()) << key;
+        EXPECT_EQ(int(SAMP_FREQ), 1000) << key;
+        ASSERT_EQ(answerer.count(), 1) << key;
+        EXPECT_EQ(answerer.last().kind, QStringLiteral("warning"));
+    }
 }
 
 } // namespace

@@ -1,0 +1,103 @@
+#include "OutputsGuard.h"
+
+#include <QMessageBox>
+
+#include "Logger.h"
+
+namespace {
+
+struct Holder {
+    const void *owner = nullptr;
+    QString name;
+    OutputsGuard::Runs runs = OutputsGuard::Runs::Beside;
+    std::function<void()> stop;
+};
+
+Holder &holder()
+{
+    static Holder h;
+    return h;
+}
+
+const QString kRefusalTitle = QStringLiteral("DAC outputs in use");
+
+} // namespace
+
+bool OutputsGuard::acquire(const void *owner, const QString &name, Runs runs,
+                           std::function<void()> stop)
+{
+    Holder &h = holder();
+    if (h.owner)
+        return h.owner == owner;
+    h.owner = owner;
+    h.name = name;
+    h.runs = runs;
+    h.stop = std::move(stop);
+    return true;
+}
+
+void OutputsGuard::release(const void *owner)
+{
+    Holder &h = holder();
+    if (!owner || h.owner != owner)
+        return;
+    h = Holder{};
+}
+
+bool OutputsGuard::isHeld()
+{
+    return holder().owner != nullptr;
+}
+
+bool OutputsGuard::isHeldBy(const void *owner)
+{
+    return owner && holder().owner == owner;
+}
+
+bool OutputsGuard::heldInGuiThread()
+{
+    return isHeld() && holder().runs == Runs::InGuiThread;
+}
+
+QString OutputsGuard::holderName()
+{
+    return holder().name;
+}
+
+void OutputsGuard::stopHolder()
+{
+    // A copy: the stop may give the outputs back at once.
+    const std::function<void()> stop = holder().stop;
+    if (stop)
+        stop();
+}
+
+QString OutputsGuard::refusalText(const QString &name)
+{
+    return QStringLiteral("%1 is using the DAC outputs.\n\nStop it before starting %2.")
+        .arg(holderName(), name);
+}
+
+void OutputsGuard::showRefusal(QWidget *parent, const QString &name)
+{
+    const QString text = refusalText(name);
+    LOG_WARN() << name << "not started:" << holderName() << "is using the DAC outputs";
+    auto *box = new QMessageBox(QMessageBox::Warning, kRefusalTitle, text, QMessageBox::Ok, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+OutputsGuard::Claim::Claim(const void *owner, const QString &name, Runs runs,
+                           std::function<void()> stop)
+    : m_owner(owner)
+{
+    const bool heldBefore = isHeldBy(owner);
+    m_granted = acquire(owner, name, runs, std::move(stop));
+    m_owned = m_granted && !heldBefore;
+}
+
+OutputsGuard::Claim::~Claim()
+{
+    if (m_owned)
+        release(m_owner);
+}
