@@ -97,7 +97,7 @@ std::vector<float> rawMeansFromLog()
         if (!line.contains(QStringLiteral("0x8008421e")))
             continue;
         double amps[4] = {0, 0, 0, 0};
-        parseReadings(line, amps);   // a failed read counts as zeros
+        parseReadings(line, amps);
         sum = static_cast<float>(sum + (((amps[3] + amps[2]) + amps[1]) + amps[0]));
         if (++n == 10) {
             means.push_back(sum / 10.0f);
@@ -474,19 +474,32 @@ TEST_F(Rocking3DTest, NodeThatDoesNotOpenIsReportedAndNothingIsTouched)
     }
 }
 
-TEST_F(Rocking3DTest, FailedMeterReadsCountAsZeroAndAreLoggedOnce)
+// A meter pulled after the first point: the second point has no reading, which is
+// neither averaged in as 0 A nor scanned past; the operator is told.
+TEST_F(Rocking3DTest, PulledMeterStopsTheScanAndItsPointIsNoValue)
 {
     LogCapture log;
+    DialogAnswerer answerer(QMessageBox::Ok);
     actions.emplace_back(kSleepsPerPoint, [] { nivraSimSetMeterPresent(0, 0); });
-    clickAfterPoint(3, ui<QPushButton>("stopButton"));
     go();
 
-    EXPECT_EQ(meterReads(), 30);
+    EXPECT_EQ(meterReads(), 20);
+    EXPECT_EQ(SimCallLog::callsTo("setOutputMux").last(), QStringLiteral("setOutputMux(1)"));
+    ASSERT_EQ(answerer.count(), 1);
+    EXPECT_EQ(answerer.last().kind, QStringLiteral("warning"));
+    EXPECT_TRUE(answerer.last().text.contains(QStringLiteral("after 1 of 4096 points")))
+        << answerer.last().text.toStdString();
+    int raised = 0;
+    for (const SurfaceQuad &q : surface()->quads())
+        for (int c = 0; c < 4; ++c)
+            raised += q.vertex(c, 2) != 0.0f;
+    EXPECT_EQ(raised, 1);
+
     const QStringList lines = saveAndRead(QStringLiteral("pulled.csv"));
     ASSERT_EQ(lines.size(), 6 + kGrid * kGrid);
-    EXPECT_NE(lines[6].section(QLatin1Char(','), 2), QStringLiteral("0"));
-    EXPECT_EQ(lines[7].section(QLatin1Char(','), 2), QStringLiteral("0"));
-    EXPECT_EQ(lines[8].section(QLatin1Char(','), 2), QStringLiteral("0"));
+    EXPECT_GT(lines[6].section(QLatin1Char(','), 2).toDouble(), 1e-8);
+    EXPECT_EQ(lines[7].section(QLatin1Char(','), 2), QStringLiteral("nan"));
+    EXPECT_EQ(lines[8].section(QLatin1Char(','), 2), QStringLiteral("0"));   // not reached
     const QStringList warnings = log.texts(Logging::WarnLevel).filter(QStringLiteral("currents"));
     EXPECT_EQ(warnings.size(), 1) << warnings.join(QLatin1Char('\n')).toStdString();
 }
