@@ -134,6 +134,22 @@ TEST_F(FrequencyWorkerTest, SweepMeasuresThePlantAndRestores)
     EXPECT_EQ(calls.join('\n').toStdString(), expected.join('\n').toStdString());
 }
 
+// A 1 Vpp sweep from 10 Hz to the highest sweep frequency against the plant's
+// transfer function 2 e^(-s 0.2 ms) / (1 + s 1 ms).
+TEST_F(FrequencyWorkerTest, SweepFollowsThePlantUpToTheHighestFrequency)
+{
+    const arma::vec list{10.0, 46.4, 215.4, 1000.0};
+    auto worker = makeWorker(list, openDisplay());
+    QSignalSpy steps(worker.get(), &FrequencyAnalysisWorker::frequencyStepDone);
+    worker->run();
+    ASSERT_EQ(steps.size(), 4);
+    for (const auto &step : steps) {
+        const double f = step[1].toDouble();
+        EXPECT_NEAR(20.0 * std::log10(step[2].toDouble() / plantMagnitude(f)), 0.0, 0.5) << f;
+        EXPECT_NEAR(step[3].toDouble(), plantPhaseDeg(f), 5.0) << f;
+    }
+}
+
 TEST_F(FrequencyWorkerTest, ScalingMultipliesAndTheListIsTheOneGivenAtStart)
 {
     // The same measurement twice from the same simulator state, without and with a
