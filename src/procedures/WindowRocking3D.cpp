@@ -165,7 +165,6 @@ bool WindowRocking3D::scan()
 
     const std::uint64_t stepUs = m_params.stepTime * 1000;
     bool dacFailureLogged = false;
-    bool meterFailureLogged = false;
     QString meterError;
     int failedPoint = -1;
 
@@ -191,11 +190,9 @@ bool WindowRocking3D::scan()
                 sleepFunction(stepUs / kReadingsPerPoint);
                 CurrentReadings readings{};
                 if (DeviceNode::ioctl(meter, METER_IOC_CURRENTS, &readings) < 0) {
-                    if (meterError.isEmpty())
+                    if (meterError.isEmpty()) {
                         meterError = QString::fromLocal8Bit(std::strerror(errno));
-                    if (!meterFailureLogged) {
                         LOG_WARN() << "3D rocking scan: reading the BPM1 currents failed:" << meterError;
-                        meterFailureLogged = true;
                     }
                     continue;
                 }
