@@ -301,7 +301,8 @@ void BeamModel::advancePlant(double genSinBefore, double genCosBefore)
     for (int k = 0; k < subSteps_; ++k) {
         for (int l = 0; l < 3; ++l) {
             const int ch = s_.pidOutSel[l] & 3;
-            delay_[l][delayPos_] = s_.genOn ? clampDac(s_.genOffset[ch] + s_.genAmplitude[ch] * gs) : dac_[ch];
+            delay_[l][delayPos_] =
+                s_.genOn ? clampDac(s_.genOffset[ch] + s_.genAmplitude[ch] * gs) : dac_[ch];
             const double newer = delay_[l][(delayPos_ - back) & (DelayRing - 1)];
             const double older = delay_[l][(delayPos_ - back - 1) & (DelayRing - 1)];
             const double delayed = newer + frac * (older - newer);

@@ -2,8 +2,8 @@
 // The simulated controller and beam: two BPMs on one beam, four DAC outputs, the
 // PID loops, the function generator, and the display stream they produce. The
 // model advances in internal steps of up to 100 us (the plant in sub-steps of at
-// most 10 us) and writes one DisplayRecord per display period into a ring. Nothing here locks: the simulator holds one
-// mutex around every use.
+// most 10 us) and writes one DisplayRecord per display period into a ring. Nothing
+// here locks: the simulator holds one mutex around every use.
 
 #include <cstddef>
 #include <cstdint>

@@ -392,7 +392,7 @@ TEST_F(PhysicsTest, PlantResponseIsTheSameAtEveryDisplayRate)
         std::complex<double> z;
         for (const auto &rec : r)
             z += (rec.bpm1X - m) * std::complex<double>(rec.refInPhase, rec.refQuadrature);
-        const std::complex<double> plant = std::polar(2.0, -2 * M_PI * 0.2) / std::complex<double>(1.0, 2 * M_PI);
+        const auto plant = std::polar(2.0, -2 * M_PI * 0.2) / std::complex<double>(1.0, 2 * M_PI);
         EXPECT_NEAR(std::abs(4.0 * z / double(r.size()) / plant - 1.0), 0.0, 0.01) << rate; // 0.6 degrees
     }
 }
