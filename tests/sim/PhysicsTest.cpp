@@ -378,10 +378,8 @@ TEST_F(PhysicsTest, LockInThroughTheDisplayNodeMeasuresThePlantGain)
 // so the internal step): lock-in of the raw stream against the generator's references.
 TEST_F(PhysicsTest, PlantResponseIsTheSameAtEveryDisplayRate)
 {
+    nivraSimSetNoiseScale(0.0);
     for (const int rate : {3000, 10000, 50000}) {
-        nivraSimReset(3);
-        nivraSimUseManualClock(1);
-        nivraSimSetNoiseScale(0.0);
         setDisplayFreq(rate, 1);
         float amp[4] = {0.5f, 0, 0, 0}, off[4] = {1.0f, 0, 0, 0};
         funcGenConfig(amp, off, 1000.0f);
