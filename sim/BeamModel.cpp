@@ -29,6 +29,7 @@ constexpr double Gain[2][2] = {{2.0, 1.5}, {3.5, 2.8}};       // um per volt of 
 constexpr double Lever = 2.0;                                  // m from BPM1 to BPM2
 constexpr double LagTau = 1e-3;                                // s
 constexpr double DeadTime = 2e-4;                              // s
+constexpr double MaxPlantStep = 1e-5;                          // s, longest plant sub-step
 
 // Rocking curve: intensity factor (a + g(v)) / (1 + a) per loop actuator, g a
 // Gaussian of the actuator voltage (peak, width); peaks lie inside 4 .. 5 V.
@@ -107,8 +108,10 @@ void BeamModel::applyRate()
     stepsPerRecord_ = std::max(1, static_cast<int>(std::ceil(10000.0 / rate - 1e-9)));
     const double internalRate = rate * stepsPerRecord_;
     dt_ = 1.0 / internalRate;
-    lagAlpha_ = 1.0 - std::exp(-dt_ / LagTau);
-    deadSteps_ = std::max(1, std::min(63, static_cast<int>(std::lround(DeadTime * internalRate))));
+    subSteps_ = std::max(1, static_cast<int>(std::ceil(dt_ / MaxPlantStep - 1e-9)));
+    const double h = dt_ / subSteps_;
+    subAlpha_ = 1.0 - std::exp(-h / LagTau);
+    deadSubSteps_ = std::min(static_cast<double>(DelayRing - 2), DeadTime / h);
     const double recordDt = 1.0 / rate;
     for (int sig = 0; sig < 4; ++sig) {
         driftRho_[sig] = std::exp(-recordDt / DriftTau[sig]);
@@ -120,6 +123,10 @@ void BeamModel::applyRate()
     }
     genRot_[0] = std::cos(2.0 * Pi * s_.genFrequency * dt_);
     genRot_[1] = std::sin(2.0 * Pi * s_.genFrequency * dt_);
+    subRot_[0] = std::cos(2.0 * Pi * s_.genFrequency * h);
+    subRot_[1] = std::sin(2.0 * Pi * s_.genFrequency * h);
+    halfSubRot_[0] = std::cos(Pi * s_.genFrequency * h);
+    halfSubRot_[1] = std::sin(Pi * s_.genFrequency * h);
     superviseEvery_ = std::max(1, static_cast<int>(std::lround(internalRate / 1000.0)));
 }
 
@@ -280,6 +287,34 @@ void BeamModel::updateDac()
     }
 }
 
+// The plant over one internal step: each sub-step holds the actuator's input at the
+// sub-step's middle, DeadTime earlier (interpolated between the stored inputs), and
+// lets the lag relax towards it exactly. The generator's sine is evaluated at every
+// sub-step middle rather than held over the internal step, so the plant sees the
+// continuous stimulus and its phase lag is the documented one at every display rate.
+void BeamModel::advancePlant(double genSinBefore, double genCosBefore)
+{
+    double gs = genSinBefore * halfSubRot_[0] + genCosBefore * halfSubRot_[1];
+    double gc = genCosBefore * halfSubRot_[0] - genSinBefore * halfSubRot_[1];
+    const int back = static_cast<int>(deadSubSteps_);
+    const double frac = deadSubSteps_ - back;
+    for (int k = 0; k < subSteps_; ++k) {
+        for (int l = 0; l < 3; ++l) {
+            const int ch = s_.pidOutSel[l] & 3;
+            delay_[l][delayPos_] =
+                s_.genOn ? clampDac(s_.genOffset[ch] + s_.genAmplitude[ch] * gs) : dac_[ch];
+            const double newer = delay_[l][(delayPos_ - back) & (DelayRing - 1)];
+            const double older = delay_[l][(delayPos_ - back - 1) & (DelayRing - 1)];
+            const double delayed = newer + frac * (older - newer);
+            plant_[l] += subAlpha_ * (delayed - plant_[l]);
+        }
+        delayPos_ = (delayPos_ + 1) & (DelayRing - 1);
+        const double s = gs * subRot_[0] + gc * subRot_[1];
+        gc = gc * subRot_[0] - gs * subRot_[1];
+        gs = s;
+    }
+}
+
 void BeamModel::internalStep()
 {
     for (int l = 0; l < 4; ++l) {
@@ -288,6 +323,7 @@ void BeamModel::internalStep()
         lineSin_[l] = s;
         lineCos_[l] = c;
     }
+    const double genSinBefore = genSin_, genCosBefore = genCos_;
     if (s_.genOn) {
         const double s = genSin_ * genRot_[0] + genCos_ * genRot_[1];
         const double c = genCos_ * genRot_[0] - genSin_ * genRot_[1];
@@ -314,12 +350,7 @@ void BeamModel::internalStep()
     }
 
     updateDac();
-    for (int l = 0; l < 3; ++l) {
-        delay_[l][delayPos_] = dac_[s_.pidOutSel[l] & 3];
-        const double delayed = delay_[l][(delayPos_ - deadSteps_) & 63];
-        plant_[l] += lagAlpha_ * (delayed - plant_[l]);
-    }
-    delayPos_ = (delayPos_ + 1) & 63;
+    advancePlant(genSinBefore, genCosBefore);
 
     for (int b = 0; b < 2; ++b)
         for (int a = 0; a < 2; ++a) {

@@ -1,9 +1,9 @@
 #pragma once
 // The simulated controller and beam: two BPMs on one beam, four DAC outputs, the
 // PID loops, the function generator, and the display stream they produce. The
-// model advances in internal steps of 20 to 100 us and writes one DisplayRecord
-// per display period into a ring. Nothing here locks: the simulator holds one
-// mutex around every use.
+// model advances in internal steps of up to 100 us (the plant in sub-steps of at
+// most 10 us) and writes one DisplayRecord per display period into a ring. Nothing
+// here locks: the simulator holds one mutex around every use.
 
 #include <cstddef>
 #include <cstdint>
@@ -116,6 +116,7 @@ private:
     void produceRecord();
     void internalStep();
     void updateDac();
+    void advancePlant(double genSinBefore, double genCosBefore);
     void pidTick(int loop);
     void supervise();
     double rocking() const;
@@ -130,11 +131,16 @@ private:
     std::uint64_t rateStartIndex_ = 0;
     std::int64_t rateStartNs_ = 0;
 
-    // Step sizes derived from the display rate.
+    // Step sizes derived from the display rate. The plant is integrated in sub-steps
+    // of at most 10 us so that its dead time and lag do not depend on the step size.
+    static constexpr int DelayRing = 128;
     int stepsPerRecord_ = 10;
     double dt_ = 1e-4;
-    double lagAlpha_ = 0.0;
-    int deadSteps_ = 2;
+    int subSteps_ = 10;
+    double subAlpha_ = 0.0;
+    double deadSubSteps_ = 20.0;
+    double subRot_[2] = {1.0, 0.0};
+    double halfSubRot_[2] = {1.0, 0.0};
     double driftRho_[4] = {};
     double driftKick_[4] = {};
     double lineRot_[4][2] = {};
@@ -151,7 +157,7 @@ private:
     int renormCount_ = 0;
     double drift_[4] = {};
     double dist_[4] = {};
-    double delay_[3][64] = {};
+    double delay_[3][DelayRing] = {};
     int delayPos_ = 0;
     double plant_[3] = {};
     double pos_[2][2] = {};

@@ -34,9 +34,10 @@
 //   lines at 7, 25, 50 and 130 Hz (0.2 um and less): an open-loop step of a few
 //   volts stands out of the raw 50 kHz stream, 0.1 V (0.2 um) does not. The X, Y
 //   and I0 loops each drive the DAC channel setPIDoutSel gave them; the beam
-//   answers that channel through a dead time of 0.2 ms (at least one internal
-//   step) and a 1 ms first-order lag, with 2.0 / 1.5 um per volt at BPM1 and
-//   3.5 / 2.8 um per volt at BPM2.
+//   answers that channel through a dead time of 0.2 ms and a 1 ms first-order lag
+//   (K e^(-s 0.2 ms) / (1 + s 1 ms), the same at every display rate; the generator's
+//   sine reaches the plant as a continuous sine), with 2.0 / 1.5 um per volt at BPM1
+//   and 3.5 / 2.8 um per volt at BPM2.
 //   Intensity (I0 words, amperes, sum of the four electrodes): 4 uA (BPM1) and
 //   3.6 uA (BPM2) at the rocking peak, a product of one Gaussian-on-a-floor per
 //   loop actuator, peaking at 4.6 V (X loop channel), 4.4 V (Y) and 4.2 V (I0),

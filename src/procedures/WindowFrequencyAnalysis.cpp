@@ -459,14 +459,19 @@ void WindowFrequencyAnalysis::slotExportMeasPushButton()
     if (baseName.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
         baseName.chop(4);
 
+    // Every file that does not open or not take all of its data is named to the
+    // operator; the other selected plots are still written.
+    QStringList failures;
     for (QTreeWidgetItem *item : selected) {
         const int index = ui->plotsTree->indexOfTopLevelItem(item);
         if (index < 0 || index >= m_magnitudeData.size() || index >= m_phaseData.size())
             continue;
 
         QFile file(baseName + QLatin1Char('_') + item->text(0) + QStringLiteral(".csv"));
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+            failures << file.fileName() + QStringLiteral(": ") + file.errorString();
             continue;
+        }
 
         QTextStream out(&file);
         out << (m_useScaling ? "frequency [Hz], amplitude [um/um], phase [deg]\n"
@@ -478,7 +483,17 @@ void WindowFrequencyAnalysis::slotExportMeasPushButton()
         for (; m != magnitude.constEnd() && p != phase.constEnd(); ++m, ++p)
             out << m->key << "," << m->value << "," << p->value << "\n";
         out.flush();
+        bool written = out.status() == QTextStream::Ok && file.flush();
+        const QString error = file.errorString();
         file.close();
+        if (!written || file.error() != QFileDevice::NoError)
+            failures << file.fileName() + QStringLiteral(": ") + error;
+    }
+    if (!failures.isEmpty()) {
+        LOG_WARN() << "Frequency analysis export failed:" << failures.join(QStringLiteral("; "));
+        QMessageBox::warning(this, QStringLiteral("Export failed"),
+                             QStringLiteral("These files could not be written completely:\n\n")
+                                 + failures.join(QLatin1Char('\n')));
     }
 }
 

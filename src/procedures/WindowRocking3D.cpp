@@ -14,6 +14,8 @@
 #include <fcntl.h>
 
 #include <cerrno>
+#include <cmath>
+#include <limits>
 #include <cstring>
 
 #include "AcquisitionSettings.h"
@@ -83,13 +85,10 @@ void WindowRocking3D::normalise(const float *raw, float *normalised, int n)
     }
     const float span = maximum - minimum;
     // Equal values (for example a grid of zeros) have no scale: show them flat.
-    if (!(span > 0.0f)) {
-        for (int k = 0; k < n; ++k)
-            normalised[k] = 0.0f;
-        return;
-    }
+    // A point without a reading (not a number, which no comparison above takes in)
+    // lies on the floor like a point not yet measured.
     for (int k = 0; k < n; ++k)
-        normalised[k] = (raw[k] - minimum) / span;
+        normalised[k] = span > 0.0f && !std::isnan(raw[k]) ? (raw[k] - minimum) / span : 0.0f;
 }
 
 double WindowRocking3D::rasterValue(double minimum, double range, int k)
@@ -188,9 +187,10 @@ bool WindowRocking3D::scan()
         return !m_stop;
     };
     bool dacFailureLogged = false;
-    bool meterFailureLogged = false;
+    QString meterError;
+    int failedPoint = -1;
 
-    for (int i = 0; i < GridSize; ++i) {
+    for (int i = 0; i < GridSize && failedPoint < 0; ++i) {
         for (int j = 0; j < GridSize; ++j) {
             DacOutputs outputs;
             outputs.volts[0] = rasterValue(m_params.xMin, m_params.xRange, i);
@@ -206,21 +206,32 @@ bool WindowRocking3D::scan()
                 break;
             }
 
+            // A failed read is no reading: the point is the mean of the reads that
+            // worked. A point without any leaves the grid as "not a number" and ends
+            // the scan, since a meter that gives nothing will not give the rest either.
             float sum = 0.0f;
+            int readingsTaken = 0;
             for (int r = 0; r < kReadingsPerPoint; ++r) {
                 sleepFunction(stepUs / kReadingsPerPoint);
-                // A failed read leaves the record as it is: start from zero, never
-                // from whatever the stack held.
                 CurrentReadings readings{};
-                if (DeviceNode::ioctl(meter, METER_IOC_CURRENTS, &readings) < 0 && !meterFailureLogged) {
-                    LOG_WARN() << "3D rocking scan: reading the BPM1 currents failed:"
-                               << std::strerror(errno);
-                    meterFailureLogged = true;
+                if (DeviceNode::ioctl(meter, METER_IOC_CURRENTS, &readings) < 0) {
+                    if (meterError.isEmpty()) {
+                        meterError = QString::fromLocal8Bit(std::strerror(errno));
+                        LOG_WARN() << "3D rocking scan: reading the BPM1 currents failed:" << meterError;
+                    }
+                    continue;
                 }
                 sum = static_cast<float>(
                     sum + (((readings.amps[3] + readings.amps[2]) + readings.amps[1]) + readings.amps[0]));
+                ++readingsTaken;
             }
-            m_raw[i][j] = sum / static_cast<float>(kReadingsPerPoint);
+            if (readingsTaken == 0) {
+                m_raw[i][j] = std::numeric_limits<float>::quiet_NaN();
+                showGrid();
+                failedPoint = i * GridSize + j;
+                break;
+            }
+            m_raw[i][j] = sum / static_cast<float>(readingsTaken);
 
             showGrid();
             pause(stepUs);
@@ -240,6 +251,17 @@ bool WindowRocking3D::scan()
 
     m_scanning = false;
     ui->goButton->setEnabled(true);
+    if (failedPoint >= 0) {
+        LOG_ERROR() << "3D rocking scan stopped at point" << failedPoint + 1
+                    << ": no reading of the BPM1 current meter";
+        QMessageBox::warning(this, windowTitle(),
+                             QStringLiteral("The BPM1 current meter could not be read (%1).\n\n"
+                                            "The scan stopped after %2 of %3 points; the point "
+                                            "without a reading is exported as \"nan\".")
+                                 .arg(meterError)
+                                 .arg(failedPoint)
+                                 .arg(GridSize * GridSize));
+    }
     return true;
 }
 
@@ -312,6 +334,16 @@ void WindowRocking3D::saveData()
 
     QTextStream out(&file);
     writeCsv(out, xMin, xRange, yMin, yRange);
+    // A full disk shows only when the buffers go out: check the stream, the flush
+    // and the close, or a cut-off file would pass for the scan.
     out.flush();
+    bool written = out.status() == QTextStream::Ok && file.flush();
+    const QString error = file.errorString();
     file.close();
+    written = written && file.error() == QFileDevice::NoError;
+    if (!written) {
+        LOG_WARN() << "3D rocking scan: writing" << fileName << "failed:" << error;
+        QMessageBox::warning(this, QStringLiteral("Cannot write file"),
+                             QStringLiteral("%1 could not be written completely:\n%2").arg(fileName, error));
+    }
 }

@@ -32,7 +32,8 @@ public:
     static QString csvHeader();
 
     // Maps n raw values to 0 .. 1 by their minimum and maximum. When all values
-    // are equal the result is all zeros (a flat surface) rather than 0/0.
+    // are equal the result is all zeros (a flat surface) rather than 0/0; values
+    // that are not a number map to 0 and take no part in the scale.
     static void normalise(const float *raw, float *normalised, int n);
 
     // Raster coordinate of step k (0 .. GridSize - 1): both ends of the range included.
@@ -63,7 +64,8 @@ private:
 
     Ui::WindowRocking3D *ui;
 
-    // Row i is the X step, column j the Y step; amperes, 0 where not measured.
+    // Row i is the X step, column j the Y step; amperes, 0 where not measured, not a
+    // number where the current meter gave no reading.
     float m_raw[GridSize][GridSize];
     float m_normalised[GridSize][GridSize];
 

@@ -221,12 +221,13 @@ void WindowSaveData::saveData(QAbstractButton *button)
     QFile file(path);
     QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text;
     if (file.exists()) {
+        // Return appends: of the three answers it is the one that loses nothing.
         const QMessageBox::StandardButton answer = QMessageBox::warning(
             this, QStringLiteral("File exists"),
             QStringLiteral("File: ") + path
                 + QStringLiteral(" already exist.\n\nOverwrite file?\n\nYes - overwrite file\n"
                                  "No - append to existing file\nCancel - cancel writing to file"),
-            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::No);
         if (answer == QMessageBox::Yes)
             mode = QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text;
         else if (answer != QMessageBox::No)

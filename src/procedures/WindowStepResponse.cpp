@@ -7,6 +7,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -37,6 +38,13 @@ constexpr unsigned long kStepMs = 100;
 constexpr unsigned long kTailMs = 120;
 
 constexpr double kStepSpinValue = 0.1;
+
+// The response step must exceed this many standard deviations of the beam's motion
+// before the step, or no result is shown; the motion and the level at the step
+// instant are taken over at least this many samples (2 ms).
+constexpr double kResolvedNoiseFactor = 5.0;
+constexpr int kNoiseSamples = 100;
+const QString kNotResolved = QStringLiteral("not resolved");
 
 const QString kCannotOpenTitle = QStringLiteral("Cannot open file");
 
@@ -334,11 +342,14 @@ void WindowStepResponse::measure(int dac, int display)
     mailboxComm->setOutputMux(1);
 }
 
-void WindowStepResponse::analyse(const QVector<double> &stimulus, QVector<double> response,
-                                 double bias, double step)
+WindowStepResponse::StepResult WindowStepResponse::analyseStep(const QVector<double> &stimulus,
+                                                               QVector<double> &response,
+                                                               double bias, double step, double rate)
 {
-    const int n = response.size();
-    const double rate = kSampleRate;
+    StepResult result;
+    const int n = std::min(stimulus.size(), response.size());
+    if (n < 2)
+        return result;
 
     // A response that falls while the stimulus is up (a negative gain, an inverted
     // display) is turned over so that the levels and crossings below hold. The
@@ -354,13 +365,73 @@ void WindowStepResponse::analyse(const QVector<double> &stimulus, QVector<double
     double covariance = 0.0;
     for (int k = 0; k < n; ++k)
         covariance += (stimulus[k] - meanS) * (response[k] - meanR);
-    if (covariance < 0.0) {
-        ui->invertedLabel->setText(QStringLiteral("Inverted display"));
+    result.inverted = covariance < 0.0;
+    if (result.inverted)
         for (double &r : response)
             r = -r;
-    } else {
-        ui->invertedLabel->clear();
+
+    // The step instant and the stimulus's return to the bias (n when it stays up).
+    const double half = bias + 0.5 * step;
+    const int iS = crossing(stimulus, 0, half);
+    int iF = n;
+    for (int k = std::max(iS + 1, 0); k < n; ++k)
+        if (stimulus[k] <= half) {
+            iF = k;
+            break;
+        }
+    auto meanOf = [&response](int from, int to) {
+        double sum = 0.0;
+        for (int k = from; k < to; ++k)
+            sum += response[k];
+        return sum / (to - from);
+    };
+
+    // Levels: y1 the mean of the second half of the step, when the response has
+    // settled; y0 the mean at the bias before the step and, where the record holds
+    // it, in the second half after the return, which cancels a slow drift.
+    const int pre = iS + 1;                 // samples before the step
+    const int settledFrom = pre + (iF - pre) / 2;
+    const bool haveStep = step > 0.0 && iS >= 0 && iS < n - 1 && pre >= kNoiseSamples
+                          && iF - settledFrom >= kNoiseSamples;
+    if (haveStep) {
+        result.y1 = meanOf(settledFrom, iF);
+        const int afterFrom = iF + (n - iF) / 2;
+        result.y0 = n - afterFrom >= kNoiseSamples ? 0.5 * (meanOf(0, pre) + meanOf(afterFrom, n))
+                                                   : meanOf(0, pre);
     }
+    const double dc = result.y1 - result.y0;
+
+    // The beam's own motion at the bias, and its level just before the step: the
+    // crossings are taken from there, so that a beam that has wandered from its
+    // mean does not cross the 10 % level before the step has arrived.
+    double noise = 0.0, start = 0.0;
+    if (haveStep) {
+        const double m = meanOf(0, pre);
+        for (int k = 0; k < pre; ++k)
+            noise += (response[k] - m) * (response[k] - m);
+        noise = std::sqrt(noise / pre);
+        start = meanOf(pre - kNoiseSamples, pre);
+    }
+
+    const int i10 = crossing(response, iS + 1, start + 0.1 * dc);
+    const int i90 = crossing(response, i10, start + 0.9 * dc);
+    result.tS = iS / rate;
+    result.t10 = i10 / rate;
+    result.t90 = i90 / rate;
+    result.resolved = haveStep && dc > kResolvedNoiseFactor * noise && i90 < iF - 1;
+    return result;
+}
+
+void WindowStepResponse::analyse(const QVector<double> &stimulus, QVector<double> response,
+                                 double bias, double step)
+{
+    const int n = response.size();
+    const double rate = kSampleRate;
+    const StepResult r = analyseStep(stimulus, response, bias, step, rate);
+    if (r.inverted)
+        ui->invertedLabel->setText(QStringLiteral("Inverted display"));
+    else
+        ui->invertedLabel->clear();
 
     // Each run shows its own record: points of earlier runs would lie on the same
     // times.
@@ -374,35 +445,29 @@ void WindowStepResponse::analyse(const QVector<double> &stimulus, QVector<double
     m_stimulusData->set(stimulusPoints, true);
     ui->graph->graph(0)->setData(m_stimulusData);
     ui->graph->graph(1)->setData(m_responseData);
-    ui->graph->replot(QCustomPlot::rpQueuedReplot);
 
-    // Levels: the means of the lowest and the highest tenth of the response.
-    QVector<double> sorted = response;
-    std::sort(sorted.begin(), sorted.end());
-    const double tenth = n / 10.0;
-    double y0 = 0.0, y1 = 0.0;
-    for (int k = 0; k < n / 10; ++k)
-        y0 += sorted[k];
-    for (int k = 9 * n / 10; k < n; ++k)
-        y1 += sorted[k];
-    y0 /= tenth;
-    y1 /= tenth;
-    const double dc = y1 - y0;
-    const double low = (y0 + y1) / 2 - 0.4 * dc;
-    const double high = (y0 + y1) / 2 + 0.4 * dc;
+    ui->dulabel->setText(formatted(step));
+    const QList<QCPAbstractItem *> markers{m_riseLine,       m_deadArrow, m_riseArrow,
+                                           m_amplitudeArrow, m_deadText,  m_settleText,
+                                           m_amplitudeText};
+    for (QCPAbstractItem *item : markers)
+        item->setVisible(r.resolved);
+    if (!r.resolved) {
+        // Numbers taken from the beam's own motion would look like a measurement.
+        for (QLabel *l : {ui->dclabel, ui->Klabel, ui->Tdeadlabel, ui->Tsetlabel})
+            l->setText(kNotResolved);
+        LOG_WARN() << "Step response: the step of" << step << "V is not resolved";
+        ui->graph->rescaleAxes();
+        ui->graph->replot(QCustomPlot::rpQueuedReplot);
+        return;
+    }
 
-    const int i10 = crossing(response, 1, low);
-    const int i90 = crossing(response, i10, high);
-    const int iS = crossing(stimulus, 0, bias + 0.5 * step);
-
-    const double t10 = i10 / rate;
-    const double t90 = i90 / rate;
-    const double tS = iS / rate;
+    const double y0 = r.y0, y1 = r.y1, dc = y1 - y0;
+    const double tS = r.tS, t10 = r.t10, t90 = r.t90;
     const double tDead = t10 - tS;
     const double tSet = t90 - t10;
     const double tMax = std::max(tDead, tSet);
 
-    ui->dulabel->setText(formatted(step));
     ui->dclabel->setText(formatted(dc));
     ui->Klabel->setText(formatted(dc / step));
     ui->Tdeadlabel->setText(formatted(tDead * 1000) + QStringLiteral(" ms"));

@@ -22,11 +22,27 @@ class WindowStepResponse : public QDialog
     Q_OBJECT
 
 public:
+    // What one recorded step gives. Times in seconds from the record's first sample.
+    struct StepResult {
+        bool inverted = false;   // the response falls while the stimulus is up
+        bool resolved = false;   // the step stands out of the beam's own motion
+        double y0 = 0.0;         // response level at the bias
+        double y1 = 0.0;         // response level at bias + step
+        double tS = 0.0;         // step instant
+        double t10 = 0.0;        // 10 % and 90 % crossings after it
+        double t90 = 0.0;
+    };
+
     explicit WindowStepResponse(QWidget *parent = nullptr);
     ~WindowStepResponse() override;
 
     // Fills the bias boxes with the loops' configured offsets and shows the window.
     void showWindow();
+
+    // Levels and crossings of one record sampled at `rate`; an inverted response is
+    // turned over in place.
+    static StepResult analyseStep(const QVector<double> &stimulus, QVector<double> &response,
+                                  double bias, double step, double rate);
 
 public slots:
     void stepRespProcedure();

@@ -139,7 +139,7 @@ TEST_F(FrequencyWorkerTest, ScalingMultipliesAndTheListIsTheOneGivenAtStart)
     // The same measurement twice from the same simulator state, without and with a
     // scale factor. Between construction and run the caller's list changes: the
     // sweep keeps the frequencies it was given.
-    double magnitude[2] = {0.0, 0.0};
+    double magnitude[2] = {0.0, 0.0}, phase = 0.0;
     for (int scaled = 0; scaled < 2; ++scaled) {
         nivraSimReset(1);
         nivraSimUseManualClock(1);
@@ -152,8 +152,11 @@ TEST_F(FrequencyWorkerTest, ScalingMultipliesAndTheListIsTheOneGivenAtStart)
         ASSERT_EQ(steps.size(), 1);
         EXPECT_EQ(steps[0][1].toDouble(), 1000.0);
         magnitude[scaled] = steps[0][2].toDouble();
+        phase = steps[0][3].toDouble();
     }
-    EXPECT_NEAR(magnitude[0], plantMagnitude(1000.0), 0.05 * plantMagnitude(1000.0));
+    // The highest sweep frequency, 1 Vpp: within 0.5 dB and 5 degrees of the plant.
+    EXPECT_NEAR(20.0 * std::log10(magnitude[0] / plantMagnitude(1000.0)), 0.0, 0.5);
+    EXPECT_NEAR(phase, plantPhaseDeg(1000.0), 5.0);
     EXPECT_NEAR(magnitude[1] / magnitude[0], 2.5, 1e-9);
 }
 

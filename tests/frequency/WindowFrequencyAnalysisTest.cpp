@@ -451,12 +451,15 @@ TEST_F(WindowFrequencyAnalysisTest, ExportWritesOneFilePerSelectedPlot)
               "frequency [Hz], amplitude [um], phase [deg]\n1000,0.000123457,-123\n");
     EXPECT_FALSE(QFile::exists(dir.filePath("data_plot_x_x_2.csv")));
 
-    // A file that cannot be opened is skipped without a word; the others are written.
+    // A file that cannot be opened is named to the operator; the others are written.
     ASSERT_TRUE(QDir(dir.path()).mkdir("blocked_plot_x_x_0.csv"));
     answerer.clear();
     answerer.setFileName(dir.filePath("blocked"));
     click("exportMeasPushButton");
-    EXPECT_EQ(answerer.count(), 1) << "only the file dialog, no message";
+    ASSERT_EQ(answerer.count(), 2);
+    EXPECT_EQ(str(answerer.last().kind + "|" + answerer.last().title), "warning|Export failed");
+    EXPECT_TRUE(answerer.last().text.contains(dir.filePath("blocked_plot_x_x_0.csv")));
+    EXPECT_FALSE(answerer.last().text.contains("blocked_plot_x_x_1.csv"));
     EXPECT_TRUE(QFile::exists(dir.filePath("blocked_plot_x_x_1.csv")));
 }
 

@@ -97,7 +97,7 @@ std::vector<float> rawMeansFromLog()
         if (!line.contains(QStringLiteral("0x8008421e")))
             continue;
         double amps[4] = {0, 0, 0, 0};
-        parseReadings(line, amps);   // a failed read counts as zeros
+        parseReadings(line, amps);
         sum = static_cast<float>(sum + (((amps[3] + amps[2]) + amps[1]) + amps[0]));
         if (++n == 10) {
             means.push_back(sum / 10.0f);
@@ -487,19 +487,28 @@ TEST_F(Rocking3DTest, NodeThatDoesNotOpenIsReportedAndNothingIsTouched)
     }
 }
 
-TEST_F(Rocking3DTest, FailedMeterReadsCountAsZeroAndAreLoggedOnce)
+// A meter pulled after the first point: the second point has no reading, which is
+// neither averaged in as 0 A nor scanned past; the operator is told.
+TEST_F(Rocking3DTest, PulledMeterStopsTheScanAndItsPointIsNoValue)
 {
     LogCapture log;
+    DialogAnswerer answerer(QMessageBox::Ok);
     actions.emplace_back(kSleepsPerPoint, [] { nivraSimSetMeterPresent(0, 0); });
-    clickAfterPoint(3, ui<QPushButton>("stopButton"));
     go();
 
-    EXPECT_EQ(meterReads(), 30);
+    EXPECT_EQ(meterReads(), 20);
+    EXPECT_EQ(SimCallLog::callsTo("setOutputMux").last(), QStringLiteral("setOutputMux(1)"));
+    ASSERT_EQ(answerer.count(), 1);
+    EXPECT_EQ(answerer.last().kind, QStringLiteral("warning"));
+    EXPECT_TRUE(answerer.last().text.contains(QStringLiteral("after 1 of 4096 points")));
+    EXPECT_EQ(surface()->quads()[0].vertex(0, 2), 1.0f);   // point 1, measured
+    EXPECT_EQ(surface()->quads()[0].vertex(1, 2), 0.0f);   // point 2, on the floor
+
     const QStringList lines = saveAndRead(QStringLiteral("pulled.csv"));
     ASSERT_EQ(lines.size(), 6 + kGrid * kGrid);
-    EXPECT_NE(lines[6].section(QLatin1Char(','), 2), QStringLiteral("0"));
-    EXPECT_EQ(lines[7].section(QLatin1Char(','), 2), QStringLiteral("0"));
-    EXPECT_EQ(lines[8].section(QLatin1Char(','), 2), QStringLiteral("0"));
+    EXPECT_GT(lines[6].section(QLatin1Char(','), 2).toDouble(), 1e-8);
+    EXPECT_EQ(lines[7].section(QLatin1Char(','), 2), QStringLiteral("nan"));
+    EXPECT_EQ(lines[8].section(QLatin1Char(','), 2), QStringLiteral("0"));   // not reached
     const QStringList warnings = log.texts(Logging::WarnLevel).filter(QStringLiteral("currents"));
     EXPECT_EQ(warnings.size(), 1) << warnings.join(QLatin1Char('\n')).toStdString();
 }
@@ -554,9 +563,19 @@ TEST_F(Rocking3DTest, ExportBeforeAnyScanUsesTheBoxes)
 
 TEST_F(Rocking3DTest, ExportToAnUnwritablePlaceIsReported)
 {
+    // A file that opens but does not take the data (a full disk). Through a link:
+    // a file dialog in /dev would hang reading its devices.
+    const QString full = files.filePath(QStringLiteral("full.csv"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), full));
+    DialogAnswerer answerer(QMessageBox::Yes, full);   // Yes: replace it
+    QTest::mouseClick(ui<QPushButton>("saveButton"), Qt::LeftButton);
+    EXPECT_EQ(answerer.last().title, QStringLiteral("Cannot write file"));
+    EXPECT_TRUE(answerer.last().text.startsWith(full + QStringLiteral(" could not be written")));
+
     // A folder that exists but takes no new files, whoever runs the test.
     const QString path = QStringLiteral("/proc/nivra-rock3d-test.csv");
-    DialogAnswerer answerer(QMessageBox::Ok, path);
+    answerer.clear();
+    answerer.setFileName(path);
     QTest::mouseClick(ui<QPushButton>("saveButton"), Qt::LeftButton);
     EXPECT_FALSE(QFile::exists(path));
     ASSERT_EQ(answerer.count(), 2);

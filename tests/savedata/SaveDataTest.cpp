@@ -290,6 +290,20 @@ TEST_F(SaveDataTest, ExistingFileIsOverwrittenAppendedOrLeftAlone)
         f.write(old);
     };
     setSamples(3);
+
+    // Return on the question appends: of the three answers, the one that loses nothing.
+    writeOld();
+    QTimer returnKey;
+    QObject::connect(&returnKey, &QTimer::timeout, [&returnKey] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            returnKey.stop();
+            QTest::keyClick(box, Qt::Key_Return);
+        }
+    });
+    returnKey.start(5);
+    saveTo(path);
+    EXPECT_TRUE(contents(path).startsWith(old + "Pardune Instruments NIVRA\r\n"));
+
     DialogAnswerer answerer(QMessageBox::No);
 
     writeOld();

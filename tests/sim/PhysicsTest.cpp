@@ -2,6 +2,7 @@
 // gain, the feedback, the function generator's references and the rocking curve.
 #include <algorithm>
 #include <cmath>
+#include <complex>
 
 #include "SimFixture.h"
 
@@ -371,6 +372,27 @@ TEST_F(PhysicsTest, LockInThroughTheDisplayNodeMeasuresThePlantGain)
     EXPECT_NEAR(magnitude, 2.0, 0.1); // 2 um per volt, little lag at 10 Hz
     EXPECT_LT(std::atan2(y, x), 0.0); // the beam lags the drive
     EXPECT_GT(std::atan2(y, x), -0.2);
+}
+
+// The plant 2 e^(-s 0.2 ms) / (1 + s 1 ms) at 1 kHz whatever the display rate (and
+// so the internal step): lock-in of the raw stream against the generator's references.
+TEST_F(PhysicsTest, PlantResponseIsTheSameAtEveryDisplayRate)
+{
+    nivraSimSetNoiseScale(0.0);
+    for (const int rate : {3000, 10000, 50000}) {
+        setDisplayFreq(rate, 1);
+        float amp[4] = {0.5f, 0, 0, 0}, off[4] = {1.0f, 0, 0, 0};
+        funcGenConfig(amp, off, 1000.0f);
+        funcGenEnable(1);
+        nivraSimAdvance(0.1);
+        const auto r = newest(rate / 20); // 50 periods
+        const double m = mean(r, 0);
+        std::complex<double> z;
+        for (const auto &rec : r)
+            z += (rec.bpm1X - m) * std::complex<double>(rec.refInPhase, rec.refQuadrature);
+        const auto plant = std::polar(2.0, -2 * M_PI * 0.2) / std::complex<double>(1.0, 2 * M_PI);
+        EXPECT_NEAR(std::abs(4.0 * z / double(r.size()) / plant - 1.0), 0.0, 0.01) << rate; // 0.6 degrees
+    }
 }
 
 TEST_F(PhysicsTest, IntensityPeaksInsideTheRockingRanges)

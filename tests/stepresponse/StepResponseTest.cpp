@@ -18,8 +18,13 @@
 #include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <utility>
+
+#include <fcntl.h>
 
 #include "AcquisitionSettings.h"
+#include "DeviceNode.h"
+#include "NivraLibrary.h"
 #include "DialogAnswerer.h"
 #include "NivraSim.h"
 #include "OperatorInput.h"
@@ -288,6 +293,10 @@ TEST_F(StepResponseTest, MeasuredStepOnTheBeam)
                           // beam, its 10 % level lies within the beam's own motion.
                           {"stepInYbutton", "posYStepDoubleSpinBox", "5", false, 1.5, 0.3},
                           {"stepInYbutton", "posYStepDoubleSpinBox", "6", true, 2.8, 1.0}};
+    run();   // the form's own 0.1 V step lies within the beam's motion: no numbers
+    for (const char *name : {"dclabel", "Klabel", "Tdeadlabel", "Tsetlabel"})
+        EXPECT_EQ(label(name)->text(), QStringLiteral("not resolved")) << name;
+
     for (const Case &c : cases) {
         nivraSimSetNoiseScale(c.noise);
         tick(c.radio);
@@ -320,6 +329,46 @@ TEST_F(StepResponseTest, MeasuredStepOnTheBeam)
         EXPECT_EQ(plot->yAxis->range().lower, -0.2 * step);
         EXPECT_EQ(plot->yAxis->range().upper, 1.2 * step);
     }
+}
+
+// Records taken from the simulator at its default noise the way the window takes
+// them (bias, bias + step, bias for 100, 100 and 120 ms at 50 kHz): the dead time
+// counts from the step, the gain is the plant's whatever the beam's position, and a
+// step within the beam's own motion gives no numbers.
+TEST_F(StepResponseTest, AnalysisOfRecordedStepsAtDefaultNoise)
+{
+    auto analysed = [](double bias, double step) {
+        nivraSimReset(5);
+        nivraSimUseManualClock(1);
+        setDisplayFreq(50000, 1);
+        setOutputMux(0);
+        const int dac = DeviceNode::open(DeviceNodeName::Dac, O_RDWR | O_SYNC);
+        for (const auto &[volts, seconds] : {std::pair{bias, 0.1}, {bias + step, 0.1}, {bias, 0.12}}) {
+            DacOutputs d{{volts, 0.0, 0.0, 0.0}};
+            DeviceNode::ioctl(dac, DAC_IOC_SET_OUTPUTS, &d);
+            nivraSimAdvance(seconds);
+        }
+        DeviceNode::close(dac);
+        std::vector<DisplayRecord> records(14336);
+        getBuffer(records.data(), 14336);
+        QVector<double> s, r;
+        for (const DisplayRecord &rec : records) {
+            s << rec.dac[0];
+            r << rec.bpm1X;
+        }
+        return WindowStepResponse::analyseStep(s, r, bias, step, 50000);
+    };
+    double gains[3];
+    for (int i = 0; i < 3; ++i) {
+        const auto res = analysed(5.0 * i, 2.0);
+        ASSERT_TRUE(res.resolved) << i;
+        gains[i] = (res.y1 - res.y0) / 2.0;
+        EXPECT_NEAR(gains[i], 2.0, 0.1) << i;
+        EXPECT_NEAR(res.t10 - res.tS, 0.525e-3, 0.475e-3) << i;   // 0.05 .. 1 ms
+    }
+    EXPECT_NEAR(gains[1], gains[0], 0.02 * gains[0]);
+    EXPECT_NEAR(gains[2], gains[0], 0.02 * gains[0]);
+    EXPECT_FALSE(analysed(0.0, 0.1).resolved);
 }
 
 // Stepping the intensity loop's output away from the rocking peak (4.2 V) lowers
