@@ -64,24 +64,20 @@ void WindowDisplaySettings::saveSettings()
     // The rate in force stays until the controller has taken a new one: every time
     // and frequency axis is derived from it.
     const int inForce = SAMP_FREQ;
-    if (requested < kMinDisplayFreq) {
+    const auto keep = [this, inForce](const QString &why) {
+        SAMP_FREQ = inForce;
         ui->dispFreqBox->setValue(inForce);
         QMessageBox::warning(this, QStringLiteral("Display frequency"),
-                             QStringLiteral("The display frequency must be at least %1 Hz; "
-                                            "it stays at %2 Hz.")
-                                 .arg(kMinDisplayFreq)
+                             QStringLiteral("%1; the display frequency stays at %2 Hz.")
+                                 .arg(why)
                                  .arg(inForce));
+    };
+    if (requested < kMinDisplayFreq) {
+        keep(QStringLiteral("The display frequency must be at least %1 Hz").arg(kMinDisplayFreq));
     } else {
         SAMP_FREQ = requested;
-        if (mailboxComm->setDisplayFreq(0) < 0) {
-            SAMP_FREQ = inForce;
-            ui->dispFreqBox->setValue(inForce);
-            QMessageBox::warning(this, QStringLiteral("Display frequency"),
-                                 QStringLiteral("The controller refused %1 Hz; the display "
-                                                "frequency stays at %2 Hz.")
-                                     .arg(requested)
-                                     .arg(inForce));
-        }
+        if (mailboxComm->setDisplayFreq(0) < 0)
+            keep(QStringLiteral("The controller refused %1 Hz").arg(requested));
     }
 
     bool ok = false;

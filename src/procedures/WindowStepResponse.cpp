@@ -177,8 +177,7 @@ void WindowStepResponse::selector_radioButton_changed()
     }
 }
 
-bool WindowStepResponse::buildOutputVectors(DacOutputs &a, DacOutputs &b, double *bias,
-                                            double *step, int *stimulusWord, int *responseWord)
+bool WindowStepResponse::buildOutputVectors(StepPlan &plan)
 {
     const double biasOf[3] = {ui->posXbiasDoubleSpinBox->value(), ui->posYbiasDoubleSpinBox->value(),
                               ui->i0biasDoubleSpinBox->value()};
@@ -188,24 +187,24 @@ bool WindowStepResponse::buildOutputVectors(DacOutputs &a, DacOutputs &b, double
     configIni->readConfigDACpos(&dac[0], &dac[1], &dac[2]);
 
     // A channel that no loop drives is held at 0 V rather than sent unset.
-    a = DacOutputs{};
-    b = DacOutputs{};
+    plan.a = DacOutputs{};
+    plan.b = DacOutputs{};
     for (int axis = 0; axis < 3; ++axis) {
-        putChannel(a, dac[axis], biasOf[axis]);
-        putChannel(b, dac[axis], biasOf[axis] + stepOf[axis]);
+        putChannel(plan.a, dac[axis], biasOf[axis]);
+        putChannel(plan.b, dac[axis], biasOf[axis] + stepOf[axis]);
     }
-    a.apply = 1;
-    b.apply = 1;
+    plan.a.apply = 1;
+    plan.b.apply = 1;
 
     int axis = 0;
     if (ui->stepInYbutton->isChecked())
         axis = 1;
     else if (ui->stepInI0button->isChecked())
         axis = 2;
-    *bias = biasOf[axis];
-    *step = stepOf[axis];
-    *stimulusWord = 8 + dac[axis];
-    *responseWord = axis + (ui->useBPM2checkbox->isChecked() ? 4 : 0);
+    plan.bias = biasOf[axis];
+    plan.step = stepOf[axis];
+    plan.stimulusWord = 8 + dac[axis];
+    plan.responseWord = axis + (ui->useBPM2checkbox->isChecked() ? 4 : 0);
     return dac[axis] >= 0 && dac[axis] < 4;
 }
 
@@ -220,24 +219,20 @@ void WindowStepResponse::stepRespProcedure()
 
     // The map, the step and the nodes are checked before the feedback, the display
     // rate or the outputs are touched: a refused run leaves them as they are.
-    {
-        DacOutputs a, b;
-        double bias = 0.0, step = 0.0;
-        int stimulusWord = 8, responseWord = 0;
-        if (!buildOutputVectors(a, b, &bias, &step, &stimulusWord, &responseWord)) {
-            LOG_ERROR() << "Step response: the chosen axis's configured DAC channel"
-                        << stimulusWord - 8 << "is not 0 to 3";
-            QMessageBox::warning(this, windowTitle(),
-                                 QStringLiteral("The DAC output of the chosen axis in the "
-                                                "configuration is not a channel 1 to 4."));
-            return;
-        }
-        if (!(step > 0.0)) {
-            QMessageBox::warning(this, windowTitle(),
-                                 QStringLiteral("The step of the chosen axis is 0 V: "
-                                                "there is no step to measure."));
-            return;
-        }
+    StepPlan plan;
+    if (!buildOutputVectors(plan)) {
+        LOG_ERROR() << "Step response: the chosen axis's configured DAC channel"
+                    << plan.stimulusWord - 8 << "is not 0 to 3";
+        QMessageBox::warning(this, windowTitle(),
+                             QStringLiteral("The DAC output of the chosen axis in the "
+                                            "configuration is not a channel 1 to 4."));
+        return;
+    }
+    if (!(plan.step > 0.0)) {
+        QMessageBox::warning(this, windowTitle(),
+                             QStringLiteral("The step of the chosen axis is 0 V: "
+                                            "there is no step to measure."));
+        return;
     }
 
     const auto displayMissing = [](int dac) {
@@ -279,29 +274,18 @@ void WindowStepResponse::stepRespProcedure()
         return;
     }
 
-    measure(dac, display);
+    measure(dac, display, plan);
     DeviceNode::close(dac);
     DeviceNode::close(display);
 }
 
-void WindowStepResponse::measure(int dac, int display)
+void WindowStepResponse::measure(int dac, int display, const StepPlan &plan)
 {
     std::vector<DisplayRecord> buffer(kRecords);
     mailboxComm->setOutputMux(0);
 
-    DacOutputs a, b;
-    double bias = 0.0, step = 0.0;
-    int stimulusWord = 8, responseWord = 0;
-    if (!buildOutputVectors(a, b, &bias, &step, &stimulusWord, &responseWord)) {
-        mailboxComm->setOutputMux(1);
-        LOG_ERROR() << "Step response: the chosen axis's configured DAC channel"
-                    << stimulusWord - 8 << "is not 0 to 3";
-        QMessageBox::warning(this, windowTitle(),
-                             QStringLiteral("The DAC output of the chosen axis in the "
-                                            "configuration is not a channel 1 to 4."));
-        return;
-    }
-
+    // Write from copies: the ioctl takes a non-const record.
+    DacOutputs a = plan.a, b = plan.b;
     DeviceNode::ioctl(dac, DAC_IOC_SET_OUTPUTS, &a);
     QThread::msleep(kBiasMs);
     DeviceNode::ioctl(dac, DAC_IOC_SET_OUTPUTS, &b);
@@ -334,10 +318,10 @@ void WindowStepResponse::measure(int dac, int display)
 
     QVector<double> stimulus(n), response(n);
     for (int k = 0; k < n; ++k) {
-        stimulus[k] = buffer[k].word(stimulusWord);
-        response[k] = buffer[k].word(responseWord);
+        stimulus[k] = buffer[k].word(plan.stimulusWord);
+        response[k] = buffer[k].word(plan.responseWord);
     }
-    analyse(stimulus, response, bias, step);
+    analyse(stimulus, response, plan.bias, plan.step);
 
     mailboxComm->setOutputMux(1);
 }

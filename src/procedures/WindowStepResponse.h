@@ -49,13 +49,18 @@ public slots:
     void selector_radioButton_changed();
 
 private:
-    // Bias record A and step record B from the form and the configured DAC map; the
-    // chosen axis's bias and step and the display-record words of its stimulus and
-    // response. Returns false when the chosen axis has no DAC channel 0 .. 3.
-    bool buildOutputVectors(DacOutputs &a, DacOutputs &b, double *bias, double *step,
-                            int *stimulusWord, int *responseWord);
+    // What one run writes and reads: bias record A, step record B, the chosen axis's
+    // bias and step, and the display-record words of its stimulus and response.
+    struct StepPlan {
+        DacOutputs a, b;
+        double bias = 0.0, step = 0.0;
+        int stimulusWord = 8, responseWord = 0;
+    };
+    // The plan from the form and the configured DAC map. Returns false when the
+    // chosen axis has no DAC channel 0 .. 3.
+    bool buildOutputVectors(StepPlan &plan);
     // The measurement proper, between opening and closing the two nodes.
-    void measure(int dac, int display);
+    void measure(int dac, int display, const StepPlan &plan);
     void analyse(const QVector<double> &stimulus, QVector<double> response, double bias,
                  double step);
 

@@ -33,6 +33,21 @@ start_app() {
     [ -n "$WIN" ] || fail "no window titled '$TITLE' appeared"
 }
 
+# Status > Log in as "admin": the tools and the status panel open at this level.
+login_admin() {
+    focus "$WIN"
+    xdotool key alt+s
+    sleep 0.5
+    xdotool key l
+    LOGIN=$(timeout 10 xdotool search --sync --onlyvisible --name '^Log in$' | head -1)
+    [ -n "$LOGIN" ] || fail "no login dialog"
+    focus "$LOGIN"
+    xdotool type --delay 30 admin
+    xdotool key Tab
+    xdotool type --delay 30 admin
+    xdotool key Return
+}
+
 # Help > Log, then the given keys in the log window, then its save dialog: the lines
 # it shows end up in $WORK/shown.log. Sets LOGWIN.
 save_log_window() {

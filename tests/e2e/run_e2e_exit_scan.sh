@@ -9,15 +9,7 @@ WORK=$2
 source "$(dirname "$0")/e2e_common.sh"
 T=$NIVRA_SIM_TRACE
 start_app
-focus "$WIN"
-xdotool key alt+s sleep 0.5 key l   # log in: the tools open to an operator
-LOGIN=$(timeout 10 xdotool search --sync --onlyvisible --name '^Log in$' | head -1)
-[ -n "$LOGIN" ] || fail "no login dialog"
-focus "$LOGIN"
-xdotool type --delay 30 admin
-xdotool key Tab
-xdotool type --delay 30 admin
-xdotool key Return
+login_admin   # the tools open to an operator
 sleep 2
 focus "$WIN"
 xdotool key alt+t sleep 0.5 key 3

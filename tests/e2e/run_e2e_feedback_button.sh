@@ -47,15 +47,7 @@ xdotool windowmove "$WIN" 0 0 windowsize "$WIN" "$WIDTH" "$HEIGHT"
 sleep 0.5
 
 # The status panel and the tools open at level 1 and above.
-focus "$WIN"
-xdotool key alt+s sleep 0.5 key l
-LOGIN=$(timeout 10 xdotool search --sync --onlyvisible --name '^Log in$' | head -1)
-[ -n "$LOGIN" ] || fail "no login dialog"
-focus "$LOGIN"
-xdotool type --delay 30 admin
-xdotool key Tab
-xdotool type --delay 30 admin
-xdotool key Return
+login_admin
 sleep 1.5   # one status poll enables the panel
 grep -q '^getLock("admin", "admin") -> 2' "$NIVRA_SIM_TRACE" || fail "controller did not grant admin"
 
