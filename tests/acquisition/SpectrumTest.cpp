@@ -32,20 +32,23 @@ protected:
 } // namespace
 
 // A sine centred on bin k0 lands there with its amplitude times the word's scale
-// (positions scaled, encoder counts not); BPM2 takes the word four places further.
+// (positions by their own BPM and axis, encoder counts not); BPM2 takes the word
+// four places further.
 TEST_F(Spectrum, SineLandsInItsBinWithItsAmplitude)
 {
     const int N = 1024, k0 = 37;
     BPM_SCALE_X[0] = 2.0;
     BPM_SCALE_X[1] = 10.0;
+    BPM_SCALE_Y[1] = 3.0;
     auto records = zeroRecords(N);
     for (int j = 0; j < N; ++j) {
         setWord(records[j], 0, 0.75 * std::sin(2 * kPi * k0 * j / N));
         setWord(records[j], 4, 0.75 * std::cos(2 * kPi * k0 * j / N));
+        setWord(records[j], 5, 0.75 * std::sin(2 * kPi * k0 * j / N));
         setWord(records[j], 24, 50.0 * std::sin(2 * kPi * k0 * j / N));
     }
     struct Case { int bpm, selector; double expected; };
-    for (const Case &c : {Case{0, 0, 1.5}, Case{1, 0, 7.5}, Case{0, 24, 50.0}}) {
+    for (const Case &c : {Case{0, 0, 1.5}, Case{1, 0, 7.5}, Case{1, 1, 2.25}, Case{0, 24, 50.0}}) {
         SCOPED_TRACE(c.bpm * 100 + c.selector);
         QCPGraphDataContainer out;
         computeSpectrum(out, records.data(), N, c.bpm, settings(N, c.selector, false, 0), 2000.0);
@@ -105,6 +108,20 @@ TEST_F(Spectrum, PointsOfBothPresentationsAndTheRmsAboveDc)
         EXPECT_DOUBLE_EQ(out.at(4095)->key, 500.0);
         EXPECT_NEAR(lastValue(out), std::sqrt(var), 1e-4);
     }
+}
+
+// More records than the FFT length: the newest N are transformed, not the oldest.
+TEST_F(Spectrum, TransformsTheNewestRecords)
+{
+    const int N = 256, n = 3 * N;
+    auto records = zeroRecords(n);
+    for (int j = 0; j < n; ++j)
+        setWord(records[j], 24, std::sin(2 * kPi * (j < n - N ? 10 : 20) * j / N));
+    QCPGraphDataContainer out;
+    computeSpectrum(out, records.data(), n, 0, settings(N, 24, false, 0), 1000.0);
+    ASSERT_EQ(out.size(), N / 2 + 1);
+    EXPECT_NEAR(out.at(20)->value, 1.0, 1e-9);
+    EXPECT_NEAR(out.at(10)->value, 0.0, 1e-9);
 }
 
 // Fewer records than the FFT length: all of them are transformed, never one before

@@ -1,5 +1,6 @@
 #include "LibraryHooks.h"
 
+#include <QElapsedTimer>
 #include <QMutex>
 #include <QMutexLocker>
 
@@ -20,6 +21,7 @@ struct Hooks {
     std::function<int(void *)> statsFiller;
     QThread *statsThread = nullptr;
     int statsCalls = 0;
+    QList<qint64> statsTimes;
 };
 
 Hooks &hooks()
@@ -63,6 +65,7 @@ void reset()
     h.statsFiller = nullptr;
     h.statsThread = nullptr;
     h.statsCalls = 0;
+    h.statsTimes.clear();
 }
 
 void failSetpointAxis(int axis, int result)
@@ -112,6 +115,13 @@ int statsCalls()
     return h.statsCalls;
 }
 
+QList<qint64> statsCallTimes()
+{
+    Hooks &h = hooks();
+    QMutexLocker lock(&h.mutex);
+    return h.statsTimes;
+}
+
 } // namespace LibraryHooks
 
 extern "C" {
@@ -159,6 +169,8 @@ int getBPMStats(void *block)
         QMutexLocker lock(&h.mutex);
         h.statsThread = QThread::currentThread();
         ++h.statsCalls;
+        static const QElapsedTimer clock = [] { QElapsedTimer c; c.start(); return c; }();
+        h.statsTimes.append(clock.elapsed());
         filler = h.statsFiller;
     }
     if (filler)

@@ -5,6 +5,7 @@
 // program defines these functions itself, so the device link links against them;
 // without a hook set they forward to the simulator unchanged.
 
+#include <QList>
 #include <QThread>
 
 #include <atomic>
@@ -31,5 +32,7 @@ void setStatsFiller(std::function<int(void *block)> filler);
 // The thread of the last getBPMStats call, whoever answered it.
 QThread *lastStatsThread();
 int statsCalls();
+// When each getBPMStats call since the last reset came, in milliseconds (steady clock).
+QList<qint64> statsCallTimes();
 
 } // namespace LibraryHooks

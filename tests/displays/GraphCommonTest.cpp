@@ -319,8 +319,9 @@ TEST_F(GraphCommonTest, SwatchesAndGraphsShowTheChannelColours)
                       GraphLook::channelColor(ch));
         }
     }
-    EXPECT_EQ(GraphLook::channelColor(1), QColor(255, 255, 135));
-    EXPECT_EQ(GraphLook::channelColor(4), QColor(130, 210, 250));
+    const QColor colours[] = {{255, 255, 135}, {255, 130, 255}, {130, 255, 130}, {130, 210, 250}};
+    for (int ch = 1; ch <= 4; ++ch)
+        EXPECT_EQ(GraphLook::channelColor(ch), colours[ch - 1]) << ch;
     WidgetGraphXY xy1(0, nullptr);
     WidgetGraphXY xy2(1, nullptr);
     EXPECT_EQ(plotOf(&xy1)->graph(0)->pen().color(), GraphLook::channelColor(1));

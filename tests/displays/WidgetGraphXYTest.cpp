@@ -236,6 +236,15 @@ TEST_F(WidgetGraphXYTest, VerticalLoopTestsOnlyY)
     click(w, p);
     EXPECT_EQ(answerer.count(), 1);
     EXPECT_EQ(nivraSimCallCount("setSetpoint2"), 1);
+
+    // Y with I0 (code 4) regulates the same position axis.
+    setCode(4);
+    store.writeConfigROCandROI(0, 1, std::abs(c.y), 0, 0, 80);
+    click(w, p);
+    EXPECT_EQ(answerer.count(), 1);
+    EXPECT_EQ(nivraSimCallCount("setSetpoint2"), 2);
+    ASSERT_EQ(marker(w).size(), 2);
+    EXPECT_DOUBLE_EQ(marker(w)[1].y, c.y);
 }
 
 TEST_F(WidgetGraphXYTest, BothLoopsFromOneBpm)

@@ -77,7 +77,9 @@ TEST(MeterRecords, ChannelsAreStoredInReverseOrder)
 TEST(DacAndSfpRecords, PackingAndDefaults)
 {
     DacOutputs d;
-    EXPECT_EQ(d.apply, 1u);
+    // Packed record fields are compared as copies (unary +): a reference to one may
+    // be misaligned.
+    EXPECT_EQ(+d.apply, 1u);
     unsigned char bytes[40];
     d.volts[0] = 1.5;
     d.volts[3] = -2.0;
@@ -92,10 +94,10 @@ TEST(DacAndSfpRecords, PackingAndDefaults)
     unsigned char raw[14] = {0x01, 0x23, 2, 0, 0, 0, 0x33, 0x32, 0x30, 0x31, 0x39, 0x30, 0, 0};
     SfpRecord s;
     std::memcpy(&s, raw, sizeof s);
-    EXPECT_EQ(s.deviceId, 0x2301);
-    EXPECT_EQ(s.hwVersion, 2u);
-    EXPECT_EQ(s.version, 0x31303233u);
-    EXPECT_EQ(s.serialNumber, 0x3039u);
+    EXPECT_EQ(+s.deviceId, 0x2301);
+    EXPECT_EQ(+s.hwVersion, 2u);
+    EXPECT_EQ(+s.version, 0x31303233u);
+    EXPECT_EQ(+s.serialNumber, 0x3039u);
 }
 
 TEST(DacAndSfpRecords, DeviceClasses)

@@ -109,6 +109,10 @@ TEST_F(MainWindowTest, TitleAndDocks)
         EXPECT_EQ(g->findChild<QCheckBox *>(QStringLiteral("CheckCh2"))->text(), QStringLiteral("Enc 2"));
         EXPECT_TRUE(checkHidden(g, "CheckCh3"));
         EXPECT_TRUE(checkHidden(g, "CheckCh4"));
+        // Counts are whole numbers.
+        QCPAxis *counts = g->findChild<QCustomPlot *>()->yAxis;
+        EXPECT_EQ(counts->numberFormat(), QStringLiteral("f"));
+        EXPECT_EQ(counts->numberPrecision(), 0);
     }
 
     // The log window is a separate top-level window, hidden until "&Log".
@@ -231,6 +235,34 @@ TEST_F(MainWindowTest, FeedbackPanelStartsFromTheControllersConfigurationAndSetp
     EXPECT_TRUE(::child<QCheckBox>(feedback, "confYcheckbox")->isChecked());
     EXPECT_EQ(::child<QDoubleSpinBox>(feedback, "posXDoubleSpinBox")->value(), 12.5);
     EXPECT_EQ(::child<QDoubleSpinBox>(feedback, "posYDoubleSpinBox")->value(), -7.25);
+}
+
+// A new setpoint or loop source moves the XY graphs' target marker; a click handled
+// by an XY graph brings the controller's setpoints into the feedback panel's fields.
+TEST_F(MainWindowTest, XYGraphsAndFeedbackPanelFollowEachOther)
+{
+    ASSERT_EQ(mailboxComm->setPIDconf(1), 0);
+    ASSERT_EQ(setBPMselector(0, 1, 0), 0);
+    MainWindow w;
+    auto *feedback = w.findChild<WidgetFeedbackControl *>();
+    auto *xy1 = child<WidgetGraphXY>(w, "graphXY1");
+    auto *xy2 = child<WidgetGraphXY>(w, "graphXY2");
+    ASSERT_TRUE(feedback && xy1 && xy2);
+    QSharedPointer<QCPGraphDataContainer> marker = xy1->findChild<QCustomPlot *>()->graph(1)->data();
+
+    ASSERT_EQ(mailboxComm->setSetpoint(12.5, -7.25, 0.0), 0);
+    emit feedback->somethingChanged();
+    ASSERT_EQ(marker->size(), 2) << "BPM1 feeds X only: a vertical line";
+    EXPECT_EQ(marker->at(0)->key, 12.5);
+    bpmSelY = 0;
+    emit feedback->BPMselectorChanged();
+    ASSERT_EQ(marker->size(), 1) << "BPM1 feeds both loops: a cross";
+    EXPECT_EQ(marker->at(0)->value, -7.25);
+
+    ASSERT_EQ(mailboxComm->setSetpoint(3.5, 4.5, 0.0), 0);
+    emit xy2->XYchanged();
+    EXPECT_EQ(::child<QDoubleSpinBox>(feedback, "posXDoubleSpinBox")->value(), 3.5);
+    EXPECT_EQ(::child<QDoubleSpinBox>(feedback, "posYDoubleSpinBox")->value(), 4.5);
 }
 
 TEST_F(MainWindowTest, UserLevelRuleIncludingAFailedPoll)
