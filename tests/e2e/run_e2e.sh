@@ -93,17 +93,7 @@ pass "graphs show data within 3 s ($YELLOW channel-1 pixels)"
 # --- Login as admin raises the level the panels see ---
 CONTROL="340x400+$((WIDTH - 345))+70"
 BEFORE=$(count_dark "$WORK/data.png" "$CONTROL")
-focus "$WIN"
-xdotool key alt+s
-sleep 0.5
-xdotool key l
-LOGIN=$(timeout 10 xdotool search --sync --onlyvisible --name '^Log in$' | head -1)
-[ -n "$LOGIN" ] || fail "no login dialog"
-focus "$LOGIN"
-xdotool type --delay 30 admin
-xdotool key Tab
-xdotool type --delay 30 admin
-xdotool key Return
+login_admin
 for _ in $(seq 1 30); do
     xdotool search --onlyvisible --name '^Log in$' >/dev/null 2>&1 || break
     sleep 0.2
