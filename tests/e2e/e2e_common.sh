@@ -33,15 +33,21 @@ start_app() {
     [ -n "$WIN" ] || fail "no window titled '$TITLE' appeared"
 }
 
+# Opens a window from the main window's menu (alt+<menu key>, then <item key>) and
+# focuses it; sets OPENED to its id.
+open_from_menu() { # menu-key item-key title
+    focus "$WIN"
+    xdotool key "alt+$1"
+    sleep 0.5
+    xdotool key "$2"
+    OPENED=$(timeout 10 xdotool search --sync --onlyvisible --name "^$3\$" | head -1)
+    [ -n "$OPENED" ] || fail "no window '$3'"
+    focus "$OPENED"
+}
+
 # Status > Log in as "admin": the tools and the status panel open at this level.
 login_admin() {
-    focus "$WIN"
-    xdotool key alt+s
-    sleep 0.5
-    xdotool key l
-    LOGIN=$(timeout 10 xdotool search --sync --onlyvisible --name '^Log in$' | head -1)
-    [ -n "$LOGIN" ] || fail "no login dialog"
-    focus "$LOGIN"
+    open_from_menu s l 'Log in'
     xdotool type --delay 30 admin
     xdotool key Tab
     xdotool type --delay 30 admin
@@ -51,13 +57,8 @@ login_admin() {
 # Help > Log, then the given keys in the log window, then its save dialog: the lines
 # it shows end up in $WORK/shown.log. Sets LOGWIN.
 save_log_window() {
-    focus "$WIN"
-    xdotool key alt+h
-    sleep 0.5
-    xdotool key l
-    LOGWIN=$(timeout 10 xdotool search --sync --onlyvisible --name '^Log window$' | head -1)
-    [ -n "$LOGWIN" ] || fail "no log window"
-    focus "$LOGWIN"
+    open_from_menu h l 'Log window'
+    LOGWIN=$OPENED
     if [ $# -gt 0 ]; then
         xdotool key "$@"
         sleep 0.3
