@@ -1,6 +1,11 @@
 #include "OutputsGuard.h"
 
 #include <QMessageBox>
+#include <QMetaObject>
+#include <QPointer>
+
+#include <algorithm>
+#include <vector>
 
 #include "Logger.h"
 
@@ -21,6 +26,36 @@ Holder &holder()
 
 const QString kRefusalTitle = QStringLiteral("DAC outputs in use");
 
+struct Watcher {
+    QPointer<QObject> context;
+    std::function<void()> changed;
+};
+
+std::vector<Watcher> &watchers()
+{
+    static std::vector<Watcher> w;
+    return w;
+}
+
+void announceChange()
+{
+    // Queued to each watcher: the change may come from a destructor (a window that
+    // gives the outputs back as it goes), and a watcher gone by then is skipped.
+    std::vector<Watcher> &all = watchers();
+    all.erase(std::remove_if(all.begin(), all.end(), [](const Watcher &w) { return !w.context; }),
+              all.end());
+    for (const Watcher &w : all)
+        QMetaObject::invokeMethod(w.context, w.changed, Qt::QueuedConnection);
+}
+
+void showWarning(QWidget *parent, const QString &text)
+{
+    auto *box = new QMessageBox(QMessageBox::Warning, kRefusalTitle, text, QMessageBox::Ok, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+}
+
 } // namespace
 
 bool OutputsGuard::acquire(const void *owner, const QString &name, Runs runs,
@@ -33,6 +68,7 @@ bool OutputsGuard::acquire(const void *owner, const QString &name, Runs runs,
     h.name = name;
     h.runs = runs;
     h.stop = std::move(stop);
+    announceChange();
     return true;
 }
 
@@ -42,6 +78,7 @@ void OutputsGuard::release(const void *owner)
     if (!owner || h.owner != owner)
         return;
     h = Holder{};
+    announceChange();
 }
 
 bool OutputsGuard::isHeld()
@@ -82,9 +119,24 @@ void OutputsGuard::showRefusal(QWidget *parent, const QString &name)
 {
     const QString text = refusalText(name);
     LOG_WARN() << name << "not started:" << holderName() << "is using the DAC outputs";
-    auto *box = new QMessageBox(QMessageBox::Warning, kRefusalTitle, text, QMessageBox::Ok, parent);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
+    showWarning(parent, text);
+}
+
+bool OutputsGuard::refuses(QWidget *parent, const QString &action)
+{
+    if (!isHeld())
+        return false;
+    LOG_WARN() << action << "refused:" << holderName() << "is using the DAC outputs";
+    showWarning(parent, QStringLiteral("%1 is using the DAC outputs.\n\n"
+                                       "%2 is refused until it has handed them back.")
+                            .arg(holderName(), action));
+    return true;
+}
+
+void OutputsGuard::watch(QObject *context, std::function<void()> changed)
+{
+    if (context && changed)
+        watchers().push_back({context, std::move(changed)});
 }
 
 OutputsGuard::Claim::Claim(const void *owner, const QString &name, Runs runs,

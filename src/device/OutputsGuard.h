@@ -7,13 +7,16 @@
 //
 // A procedure claims the outputs before it sends anything to the device and gives
 // them back when it has handed them back to the feedback. A start that finds them
-// held is refused with a message and sends nothing. Leaving the program asks the
-// holder to stop through stopHolder(). GUI thread only.
+// held is refused with a message and sends nothing, and so is any other window's
+// action on the loop (feedback switch, configuration, setpoint, display rate):
+// the holder drives the outputs and its own procedure decides what the loop does.
+// Leaving the program asks the holder to stop through stopHolder(). GUI thread only.
 
 #include <QString>
 
 #include <functional>
 
+class QObject;
 class QWidget;
 
 class OutputsGuard
@@ -43,9 +46,19 @@ public:
 
     // The operator's message for a refused start of `name`.
     static QString refusalText(const QString &name);
-    // Shows it without waiting for an answer: a modal box would pause a running
-    // scan for as long as it stays open.
+    // Shows it in a box that neither waits for an answer nor blocks any window: a
+    // modal box would pause a running scan for as long as it stays open, and keep
+    // the operator from the running procedure's own Stop.
     static void showRefusal(QWidget *parent, const QString &name);
+
+    // For an action on the loop from outside the holder's own window: while anyone
+    // holds the outputs, shows why `action` is refused (as showRefusal does) and
+    // returns true; the caller then sends nothing.
+    static bool refuses(QWidget *parent, const QString &action);
+
+    // Calls `changed` in `context`'s thread, from the event loop, after every change
+    // of holder (taken or given back), for as long as `context` lives.
+    static void watch(QObject *context, std::function<void()> changed);
 
     // A claim that gives the outputs back when it goes out of scope, unless kept.
     class Claim

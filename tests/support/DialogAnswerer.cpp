@@ -21,9 +21,10 @@ void DialogAnswerer::poll()
     QWidget *modal = QApplication::activeModalWidget();
     if (!modal) {
         // Offscreen, a modal box is not always the active one: look at every top level.
+        // Message boxes that block nothing are answered too, as an operator would.
         for (QWidget *w : QApplication::topLevelWidgets()) {
-            if (w->isVisible() && w->isModal()
-                && (qobject_cast<QMessageBox *>(w) || qobject_cast<QFileDialog *>(w))) {
+            if (w->isVisible() && (qobject_cast<QMessageBox *>(w)
+                                   || (w->isModal() && qobject_cast<QFileDialog *>(w)))) {
                 modal = w;
                 break;
             }

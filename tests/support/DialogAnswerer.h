@@ -1,5 +1,5 @@
 #pragma once
-// Answers the modal message boxes and file dialogs that code under test opens, so
+// Answers the message boxes (modal or not) and modal file dialogs that code under test opens, so
 // that no test ever blocks on one. Every box it answers is recorded.
 
 #include <QMessageBox>
