@@ -80,6 +80,27 @@ QRect Graph3D::squareViewport(int w, int h)
     return QRect((w - side) / 2, (h - side) / 2, side, side);
 }
 
+QMatrix4x4 Graph3D::projection()
+{
+    // Turned about its centre, the unit box stays within a sphere of radius
+    // sqrt(3) / 2 = 0.866; a little more leaves room for the width of its lines.
+    constexpr float kHalfSide = 0.9f;
+    QMatrix4x4 m;
+    m.ortho(-kHalfSide, kHalfSide, -kHalfSide, kHalfSide, 4.0f, 15.0f);
+    return m;
+}
+
+QMatrix4x4 Graph3D::modelView() const
+{
+    QMatrix4x4 m;
+    m.translate(0.0f, 0.0f, -10.0f);
+    m.rotate(static_cast<float>(m_xRot) / 16.0f, 1.0f, 0.0f, 0.0f);
+    m.rotate(static_cast<float>(m_yRot) / 16.0f, 0.0f, 1.0f, 0.0f);
+    m.rotate(static_cast<float>(m_zRot) / 16.0f, 0.0f, 0.0f, 1.0f);
+    m.translate(-0.5f, -0.5f, -0.5f);
+    return m;
+}
+
 void Graph3D::mousePressEvent(QMouseEvent *event)
 {
     m_lastPos = event->position().toPoint();
@@ -116,8 +137,7 @@ void Graph3D::resizeGL(int w, int h)
     const QRect view = squareViewport(w, h);
     glViewport(view.x(), view.y(), view.width(), view.height());
     glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(-0.8, 0.8, -0.5, 1.0, 4.0, 15.0);
+    glLoadMatrixf(projection().constData());
     glMatrixMode(GL_MODELVIEW);
 }
 
@@ -130,11 +150,7 @@ void Graph3D::paintGL()
     glViewport(view.x(), view.y(), view.width(), view.height());
 
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glLoadIdentity();
-    glTranslatef(0.0f, 0.0f, -10.0f);
-    glRotatef(static_cast<float>(m_xRot) / 16.0f, 1.0f, 0.0f, 0.0f);
-    glRotatef(static_cast<float>(m_yRot) / 16.0f, 0.0f, 1.0f, 0.0f);
-    glRotatef(static_cast<float>(m_zRot) / 16.0f, 0.0f, 0.0f, 1.0f);
+    glLoadMatrixf(modelView().constData());
     m_surface->draw();
     drawAxes();
 }

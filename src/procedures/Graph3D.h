@@ -4,6 +4,7 @@
 // (left button: about X and Y, right button: about X and Z). Fixed-function
 // OpenGL 1.x in immediate mode; GUI thread only.
 
+#include <QMatrix4x4>
 #include <QOpenGLWidget>
 #include <QPoint>
 #include <QRect>
@@ -38,6 +39,11 @@ public:
     static QRect squareViewport(int w, int h);
     // An angle brought into 0 .. 5760 (both ends possible).
     static int normalizedAngle(int angle);
+
+    // The matrices the picture is drawn with: the unit box turns about its centre,
+    // and the square projection holds it whole at any rotation.
+    static QMatrix4x4 projection();
+    QMatrix4x4 modelView() const;
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;

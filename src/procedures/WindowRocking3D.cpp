@@ -30,6 +30,8 @@ namespace {
 const QString kName = QStringLiteral("3D Rocking Curve");
 constexpr int kReadingsPerPoint = 10;
 constexpr const char *kLineEnd = "\r\n";
+// What the DAC outputs can put out; the device clips anything beyond.
+constexpr double kDacLimit = 12.0;
 
 void threadSleep(unsigned long microseconds)
 {
@@ -100,6 +102,7 @@ void WindowRocking3D::clearGrids()
 {
     std::memset(m_raw, 0, sizeof m_raw);
     std::memset(m_normalised, 0, sizeof m_normalised);
+    m_measured = 0;
 }
 
 void WindowRocking3D::showGrid()
@@ -145,6 +148,20 @@ bool WindowRocking3D::scan()
                                     [this] { m_stop = true; });
     if (!claim) {
         OutputsGuard::showRefusal(this, kName);
+        return false;
+    }
+
+    // Limits the DAC cannot put out would label clipped outputs with voltages they
+    // never had. Checked once the outputs are ours, so that the box cannot pause
+    // another running scan; a refusal keeps the last grid's parameters.
+    for (const double volts : {m_params.xMin, m_params.xMin + m_params.xRange, m_params.yMin,
+                               m_params.yMin + m_params.yRange}) {
+        if (std::abs(volts) <= kDacLimit + 1e-9)   // min + range may miss a typed 12 by a rounding
+            continue;
+        const QString text = QStringLiteral("X and Y limits must lie within the DAC outputs' range of "
+                                            "-%1 V to %1 V.").arg(kDacLimit);
+        LOG_WARN() << "3D rocking scan not started:" << text;
+        QMessageBox::warning(this, kName, text);
         return false;
     }
 
@@ -227,11 +244,13 @@ bool WindowRocking3D::scan()
             }
             if (readingsTaken == 0) {
                 m_raw[i][j] = std::numeric_limits<float>::quiet_NaN();
+                m_measured = i * GridSize + j + 1;
                 showGrid();
                 failedPoint = i * GridSize + j;
                 break;
             }
             m_raw[i][j] = sum / static_cast<float>(readingsTaken);
+            m_measured = i * GridSize + j + 1;
 
             showGrid();
             pause(stepUs);
@@ -286,8 +305,15 @@ void WindowRocking3D::writeCsv(QTextStream &out, double xMin, double xRange, dou
     out << "ch0,ch1,I0" << kLineEnd;
     for (int i = 0; i < GridSize; ++i) {
         const double x = rasterValue(xMin, xRange, i);
-        for (int j = 0; j < GridSize; ++j)
-            out << x << ',' << rasterValue(yMin, yRange, j) << ',' << m_raw[i][j] << kLineEnd;
+        for (int j = 0; j < GridSize; ++j) {
+            out << x << ',' << rasterValue(yMin, yRange, j) << ',';
+            // A point the scan never reached was not measured: its 0 would read as 0 A.
+            if (i * GridSize + j < m_measured)
+                out << m_raw[i][j];
+            else
+                out << "nan";
+            out << kLineEnd;
+        }
     }
 }
 

@@ -64,10 +64,13 @@ private:
 
     Ui::WindowRocking3D *ui;
 
-    // Row i is the X step, column j the Y step; amperes, 0 where not measured, not a
-    // number where the current meter gave no reading.
+    // Row i is the X step, column j the Y step; amperes, 0 where not measured (the
+    // surface's floor), not a number where the current meter gave no reading.
     float m_raw[GridSize][GridSize];
     float m_normalised[GridSize][GridSize];
+    // Points reached so far, in scan order (i * GridSize + j); the export writes the
+    // rest as not a number.
+    int m_measured = 0;
 
     // Latched by the last Start.
     struct ScanParameters {

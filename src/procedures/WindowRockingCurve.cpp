@@ -141,6 +141,16 @@ void WindowRockingCurve::startMeasurement()
         return;
     }
 
+    // Fewer than two points make no curve (none switched the feedback off for
+    // nothing); checked once the outputs are ours, so that its box cannot pause
+    // another running scan. Start and Stop need no check: their boxes end at the
+    // DAC's -12 and 12 V.
+    if (ui->boxN->value() < 2) {
+        LOG_WARN() << "Rocking curve not started: fewer than 2 points";
+        QMessageBox::warning(this, kName, QStringLiteral("A rocking curve needs at least 2 points."));
+        return;
+    }
+
     // Everything the scan needs is read and checked before the feedback is touched.
     ScanSetup s;
     configIni->readConfigDACpos(&s.dacChannel[OutX], &s.dacChannel[OutY], &s.dacChannel[OutI0]);

@@ -22,6 +22,7 @@
 #include "DialogAnswerer.h"
 #include "NivraSim.h"
 #include "OperatorInput.h"
+#include "OutputsGuard.h"
 #include "ProgramEnvironment.h"
 #include "SimCallLog.h"
 #include "WidgetLookup.h"
@@ -273,23 +274,16 @@ TEST_F(RockingCurveTest, VoltageSequences)
     scan();
     EXPECT_EQ(sent(), QVector<double>({0.0, 0.5, 0.75, 0.5, 0.25}));
 
-    setScan("1", "2", 1, "posX", true);
-    scan();
-    EXPECT_EQ(sent(), QVector<double>({1.5}));
-
     setScan("2", "1", 2);   // downward
     scan();
     EXPECT_EQ(sent(), QVector<double>({2.0, 1.5}));
     EXPECT_EQ(progress->value(), 100);
 
-    // No points: nothing sent or read, the outputs still go to the host and back.
-    setScan("0", "1", 0);
+    // Fewer than two points make no curve: refused with a message, nothing sent.
+    setScan("0", "1", 1, "posX", true);
     scan();
-    EXPECT_TRUE(dacWrites().isEmpty());
-    EXPECT_TRUE(meterReads().isEmpty());
-    EXPECT_EQ(handOverCalls(), QStringList({QStringLiteral("setFBenable(0)"), QStringLiteral("setOutputMux(0)"),
-                                            QStringLiteral("setOutputMux(1)")}));
-    EXPECT_EQ(plot->graph(2)->data()->size(), 0);
+    EXPECT_TRUE(SimCallLog::calls().isEmpty());
+    EXPECT_EQ(answerer.count(), 1);
 }
 
 TEST_F(RockingCurveTest, FormChangesDuringAScanTakeEffectAtTheNextPoint)
@@ -341,6 +335,12 @@ TEST_F(RockingCurveTest, StopDuringBetweenAndBeforeScans)
     EXPECT_EQ(SimCallLog::callsTo("close").size(), 2);
     EXPECT_EQ(plot->graph(0)->data()->size(), 1);
 
+    // Leaving the program stops it the same way.
+    duringScanAt(20, [] { OutputsGuard::stopHolder(); });
+    scan();
+    EXPECT_EQ(dacWrites(), QList<QVector<double>>({writes[0], rest}));
+    EXPECT_FALSE(OutputsGuard::isHeld());
+
     // The flag was cleared: the next scan runs to its end.
     scan();
     EXPECT_EQ(dacWrites().size(), 5);
@@ -363,12 +363,6 @@ TEST_F(RockingCurveTest, StopDuringBetweenAndBeforeScans)
     EXPECT_TRUE(meterReads().isEmpty());
     EXPECT_EQ(handOverCalls(), QStringList({QStringLiteral("setFBenable(0)"), QStringLiteral("setOutputMux(0)"),
                                             QStringLiteral("setOutputMux(1)")}));
-    // The same with no points at all.
-    setScan("0", "4", 0);
-    QTest::mouseClick(stop, Qt::LeftButton);
-    scan();
-    EXPECT_EQ(dacWrites(), QList<QVector<double>>({rest}));
-
     // 0.8 s per point: Stop gets in within a tenth of a second, before the reading.
     setScan("0", "4", 3, "posX", false, "800");
     QTimer::singleShot(50, [this] { QTest::mouseClick(stop, Qt::LeftButton); });
@@ -421,6 +415,7 @@ TEST_F(RockingCurveTest, NodeMeterAndMapFailures)
     EXPECT_TRUE(handOverCalls().isEmpty());
     EXPECT_TRUE(dacWrites().isEmpty());
     EXPECT_EQ(SimCallLog::callsTo("close").size(), 1);   // the DAC node that did open
+    EXPECT_FALSE(OutputsGuard::isHeld());
     nivraSimSetMeterPresent(0, 1);
 
     // The meter lost during the scan: voltages without a reading are not plotted.
@@ -443,6 +438,7 @@ TEST_F(RockingCurveTest, NodeMeterAndMapFailures)
         ASSERT_EQ(answerer.count(), 1) << key;
         EXPECT_EQ(answerer.last().kind, QStringLiteral("warning"));
         EXPECT_EQ(SimCallLog::calls(), QStringList()) << key;
+        EXPECT_FALSE(OutputsGuard::isHeld());
         config.setValue(QString::fromLatin1(key), 2);
     }
 }

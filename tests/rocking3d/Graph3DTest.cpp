@@ -126,6 +126,21 @@ TEST_F(Graph3DTest, KeepsTheSquarePictureCentredInATallWindow)
     EXPECT_GT(bottom.white, 200 * 100 - 20);
 }
 
+TEST_F(Graph3DTest, TheWholeBoxStaysInsideAtAnyRotation)
+{
+    // Inside -1 .. 1 after projection is inside the square viewport, whatever its size.
+    Graph3D *g = makeView(600, 400);
+    for (int turn = 0; turn < 5760 * 3; turn += 347) {   // the default angles first
+        g->setXRotation(4690 + turn);
+        g->setYRotation(21 + 2 * turn);
+        g->setZRotation(3744 + 3 * turn);
+        for (int c = 0; c < 8; ++c) {
+            const QVector3D p = (Graph3D::projection() * g->modelView()).map(QVector3D(c & 1, c >> 1 & 1, c >> 2));
+            ASSERT_LT(qMax(qMax(qAbs(p.x()), qAbs(p.y())), qAbs(p.z())), 1.0f) << turn << " " << c;
+        }
+    }
+}
+
 TEST_F(Graph3DTest, MouseTurnsHalfADegreePerPixel)
 {
     Graph3D *g = makeView(300, 300);

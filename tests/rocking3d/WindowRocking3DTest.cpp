@@ -29,6 +29,7 @@
 #include "LogCapture.h"
 #include "NivraSim.h"
 #include "OperatorInput.h"
+#include "OutputsGuard.h"
 #include "ProgramEnvironment.h"
 #include "SimCallLog.h"
 #include "SurfacePlot.h"
@@ -320,8 +321,8 @@ TEST_F(Rocking3DTest, StopAfterTheFirstPointKeepsItAndGivesTheOutputsBack)
     const QStringList lines = saveAndRead(QStringLiteral("stopped.csv"));
     ASSERT_EQ(lines.size(), 6 + kGrid * kGrid);
     EXPECT_EQ(lines[6], QStringLiteral("4,4,") + number(means[0]));
-    EXPECT_EQ(lines[7], QStringLiteral("4,") + number(4.0 + 2.0 / 63.0) + QStringLiteral(",0"));
-    EXPECT_EQ(lines.last(), QStringLiteral("6,6,0"));
+    EXPECT_EQ(lines[7], QStringLiteral("4,") + number(4.0 + 2.0 / 63.0) + QStringLiteral(",nan"));
+    EXPECT_EQ(lines.last(), QStringLiteral("6,6,nan"));   // never reached, not 0 A
 }
 
 TEST_F(Rocking3DTest, SlowStepsLetStopInWithinATenthOfASecond)
@@ -429,7 +430,7 @@ TEST_F(Rocking3DTest, RefusedScanKeepsTheLastGridWithItsCoordinates)
     const QStringList lines = saveAndRead(QStringLiteral("refused.csv"));
     ASSERT_EQ(lines.size(), 6 + kGrid * kGrid);
     EXPECT_EQ(lines[6], QStringLiteral("4,4,") + number(means[0]));
-    EXPECT_EQ(lines.last(), QStringLiteral("6,6,0"));
+    EXPECT_EQ(lines.last(), QStringLiteral("6,6,nan"));
 }
 
 TEST_F(Rocking3DTest, GoIsRefusedDuringAScanAndAnIdleStopIsForgotten)
@@ -462,28 +463,34 @@ TEST_F(Rocking3DTest, GoIsRefusedDuringAScanAndAnIdleStopIsForgotten)
     EXPECT_FALSE(window->isScanning());
 }
 
-TEST_F(Rocking3DTest, NodeThatDoesNotOpenIsReportedAndNothingIsTouched)
+TEST_F(Rocking3DTest, NodeThatDoesNotOpenOrALimitBeyondTheDacIsRefusedAndNothingIsTouched)
 {
+    // Also a limit the DAC cannot put out (-12 .. 12 V): refused before any node opens.
     const struct {
         const char *path;
         QStringList closes;
     } cases[] = {{"/dev/nivra_vennick0", {QStringLiteral("close(1000)")}},
-                 {"/dev/nivra_oscalon0", {QStringLiteral("close(1000)")}}};
+                 {"/dev/nivra_oscalon0", {QStringLiteral("close(1000)")}},
+                 {"-12 V to 12 V", {}}};
     for (const auto &c : cases) {
         nivraSimClearFaults();
-        nivraSimFailNodeOpen(c.path, 1);
+        if (c.closes.isEmpty())   // the message names the range instead of a node
+            setBox("yMinBox", QStringLiteral("-12.01"), -12.01);
+        else
+            nivraSimFailNodeOpen(c.path, 1);
         nivraSimClearCallLog();
         DialogAnswerer answerer;
         go();
         ASSERT_EQ(answerer.count(), 1) << c.path;
         EXPECT_EQ(answerer.last().kind, QStringLiteral("warning"));
-        EXPECT_EQ(answerer.last().title, QStringLiteral("Cannot open file"));
+        EXPECT_EQ(answerer.last().title, QLatin1String(c.closes.isEmpty() ? "3D Rocking Curve" : "Cannot open file"));
         EXPECT_TRUE(answerer.last().text.contains(QString::fromLatin1(c.path)));
         EXPECT_EQ(SimCallLog::callsTo("setFBenable").size(), 0);
         EXPECT_EQ(SimCallLog::callsTo("setOutputMux").size(), 0);
         EXPECT_EQ(SimCallLog::callsTo("ioctl").size(), 0);
         EXPECT_EQ(SimCallLog::callsTo("close"), c.closes) << c.path;
         EXPECT_TRUE(ui<QPushButton>("goButton")->isEnabled());
+        EXPECT_FALSE(OutputsGuard::isHeld());
     }
 }
 
@@ -508,7 +515,8 @@ TEST_F(Rocking3DTest, PulledMeterStopsTheScanAndItsPointIsNoValue)
     ASSERT_EQ(lines.size(), 6 + kGrid * kGrid);
     EXPECT_GT(lines[6].section(QLatin1Char(','), 2).toDouble(), 1e-8);
     EXPECT_EQ(lines[7].section(QLatin1Char(','), 2), QStringLiteral("nan"));
-    EXPECT_EQ(lines[8].section(QLatin1Char(','), 2), QStringLiteral("0"));   // not reached
+    EXPECT_EQ(lines[8].section(QLatin1Char(','), 2), QStringLiteral("nan"));   // not reached
+    EXPECT_FALSE(OutputsGuard::isHeld());
     const QStringList warnings = log.texts(Logging::WarnLevel).filter(QStringLiteral("currents"));
     EXPECT_EQ(warnings.size(), 1) << warnings.join(QLatin1Char('\n')).toStdString();
 }
@@ -555,9 +563,9 @@ TEST_F(Rocking3DTest, ExportBeforeAnyScanUsesTheBoxes)
     setBox("yMaxBox", QStringLiteral("-2"), -2.0);
     const QStringList lines = saveAndRead(QStringLiteral("before.csv"));
     ASSERT_EQ(lines.size(), 6 + kGrid * kGrid);
-    EXPECT_EQ(lines[6], QStringLiteral("1,-2,0"));
-    EXPECT_EQ(lines[6 + kGrid], QStringLiteral("%1,-2,0").arg(number(1.0 + 2.0 / 63.0)));
-    EXPECT_EQ(lines.last(), QStringLiteral("3,-2,0"));
+    EXPECT_EQ(lines[6], QStringLiteral("1,-2,nan"));   // nothing measured yet
+    EXPECT_EQ(lines[6 + kGrid], QStringLiteral("%1,-2,nan").arg(number(1.0 + 2.0 / 63.0)));
+    EXPECT_EQ(lines.last(), QStringLiteral("3,-2,nan"));
     EXPECT_TRUE(SimCallLog::lines().isEmpty());
 }
 
