@@ -165,13 +165,28 @@ void FrequencyAnalysisWorker::closeNode()
     m_fd = -1;
 }
 
+void FrequencyAnalysisWorker::fail(const QString &reason)
+{
+    LOG_ERROR() << "Frequency analysis:" << reason;
+    if (m_failure.isEmpty())
+        m_failure = reason;
+}
+
+bool FrequencyAnalysisWorker::generatorOff()
+{
+    if (funcGenEnable(0) >= 0)
+        return true;
+    fail(QStringLiteral("The function generator could not be switched off."));
+    return false;
+}
+
 void FrequencyAnalysisWorker::run()
 {
     // The stop flag is not cleared here: it starts clear at construction, and a
     // stop that arrives before the thread gets to run() must still end the sweep.
     std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[kBufferBytes]);
     if (!buffer) {
-        LOG_ERROR() << "Frequency analysis: no memory for the sample buffer";
+        fail(QStringLiteral("No memory for the sample buffer."));
         closeNode();
         emit finished();
         return;
@@ -212,11 +227,21 @@ void FrequencyAnalysisWorker::run()
             amplitude[c] = c == m_outputChannel ? 0.5f * m_amplitudes.value(c, 0.0f) : 0.0f;
             offset[c] = m_offsets.value(c, 0.0f);
         }
-        funcGenConfig(amplitude, offset, f);
-        funcGenEnable(1);
+        // Without the generator running as configured the step would demodulate
+        // noise against stale references: the sweep ends instead.
+        if (funcGenConfig(amplitude, offset, f) < 0) {
+            fail(QStringLiteral("The function generator refused its settings at %1 Hz.").arg(f));
+            generatorOff();
+            break;
+        }
+        if (funcGenEnable(1) < 0) {
+            fail(QStringLiteral("The function generator could not be switched on at %1 Hz.").arg(f));
+            generatorOff();
+            break;
+        }
 
         if (!waitOrStopped(stepWaitMs(f))) {
-            funcGenEnable(0);
+            generatorOff();
             break;
         }
 
@@ -226,9 +251,8 @@ void FrequencyAnalysisWorker::run()
         const arma::uword records =
             got < 1 ? 0 : std::min<arma::uword>(kDemodSamples, static_cast<arma::uword>(got) / kRecordBytes);
         if (records == 0) {
-            if (got >= 1)
-                LOG_WARN() << "Frequency analysis: the display node delivered" << got << "bytes";
-            funcGenEnable(0);
+            fail(QStringLiteral("The display node delivered no whole record at %1 Hz.").arg(f));
+            generatorOff();
             break;
         }
 
@@ -256,9 +280,13 @@ void FrequencyAnalysisWorker::run()
         if (k > 0)
             phase(k) = unwrapPhase(phase(k - 1), phase(k));
 
-        funcGenEnable(0);
+        // Measured with the generator on: the point holds even when switching it
+        // off fails, but the sweep goes no further.
+        const bool off = generatorOff();
         emit frequencyStepDone(m_plotId, static_cast<double>(f), magnitude(k), phase(k));
         emit progressUpdated(static_cast<int>(100 * (k + 1) / count));
+        if (!off)
+            break;
     }
 
     SAMP_FREQ = savedRate;

@@ -13,6 +13,7 @@
 #include <QList>
 #include <QMutex>
 #include <QObject>
+#include <QString>
 #include <QWaitCondition>
 
 #include <armadillo>
@@ -44,6 +45,10 @@ public:
     // Waits up to `ms` milliseconds; false when a stop was asked for before or during it.
     bool waitOrStopped(int ms);
 
+    // Why the sweep ended early against the operator's will (the generator or the
+    // display node failed), empty otherwise. Read once run() has returned.
+    QString failure() const { return m_failure; }
+
     // Records the demodulation uses from each read.
     static constexpr int kDemodSamples = 3583;
     // Bytes asked of the display node per step: 14336 records of 256 bytes.
@@ -61,6 +66,10 @@ public slots:
 private:
     bool stopRequested();
     void closeNode();
+    // Keeps the first reason the sweep could not go on, and logs it.
+    void fail(const QString &reason);
+    // Generator off; false (with the reason kept) when the controller refused.
+    bool generatorOff();
 
     int m_fd;
     arma::vec m_frequencies;
@@ -76,4 +85,5 @@ private:
     QMutex m_mutex;           // guards m_stop
     QWaitCondition m_wake;    // woken only by stop()
     bool m_stop = false;
+    QString m_failure;
 };

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLinearGradient>
 #include <QMessageBox>
 #include <QTextStream>
@@ -18,6 +19,7 @@
 #include "AcquisitionSettings.h"
 #include "DeviceNode.h"
 #include "DeviceRecords.h"
+#include "EncoderBoxes.h"
 #include "FrequencyAnalysisWorker.h"
 #include "Logger.h"
 #include "MailboxComm.h"
@@ -144,10 +146,11 @@ void WindowFrequencyAnalysis::showWindow()
 
 int WindowFrequencyAnalysis::getOutputRecordIndex(int *channel)
 {
-    // Zero first: the outputs are not examined, and a failed read writes nothing.
+    // A failed read gives no channel (-1): a guessed one would drive an output the
+    // loop may not use.
     std::uint8_t x = 0, y = 0, i0 = 0;
-    getPIDoutSel(&x, &y, &i0);
-    const int ch = ui->outputChComboBox->currentText() == QLatin1String("x") ? x : y;
+    const bool known = getPIDoutSel(&x, &y, &i0) >= 0;
+    const int ch = !known ? -1 : ui->outputChComboBox->currentText() == QLatin1String("x") ? x : y;
     if (channel)
         *channel = ch;
     if (ch < 0 || ch > 3)
@@ -186,8 +189,8 @@ void WindowFrequencyAnalysis::getBPMScale()
 void WindowFrequencyAnalysis::outputChComboBoxChanged()
 {
     int channel = 0;
-    getOutputRecordIndex(&channel);
-    ui->outVennickChLineEdit->setText(QStringLiteral("OUT") + QString::number(channel + 1));
+    const bool valid = getOutputRecordIndex(&channel) >= 0;
+    ui->outVennickChLineEdit->setText(valid ? QStringLiteral("OUT") + QString::number(channel + 1) : QString());
     getOutputChValue();
 }
 
@@ -342,7 +345,20 @@ void WindowFrequencyAnalysis::slotStartSweepPushButton()
     int outputChannel = 0;
     if (getOutputRecordIndex(&outputChannel) < 0) {
         QMessageBox::critical(this, QStringLiteral("Error"),
-                              QStringLiteral("The DAC output of the chosen loop is not a channel 1 to 4."));
+                              outputChannel == -1
+                                  ? QStringLiteral("Cannot read which DAC output the loops drive.")
+                                  : QStringLiteral("The DAC output of the chosen loop is not a channel 1 to 4."));
+        return;
+    }
+
+    // A BPM without its encoder box streams zeros: there would be nothing to measure.
+    int xBpm = 0, yBpm = 0;
+    bpmSources(&xBpm, &yBpm);
+    const int bpm = ui->inputChComboBox->currentText() == QLatin1String("x") ? xBpm : yBpm;
+    if (!EncoderBoxes::read().shows(bpm)) {
+        QMessageBox::critical(this, QStringLiteral("Error"),
+                              QStringLiteral("BPM %1 has no encoder box: there is nothing to measure.")
+                                  .arg(bpm + 1));
         return;
     }
 
@@ -407,7 +423,11 @@ void WindowFrequencyAnalysis::sweepEnded(QThread *thread, FrequencyAnalysisWorke
     // nothing runs in the worker.
     thread->quit();
     thread->wait();
+    const QString failure = worker->failure();
     delete worker;
+    if (!failure.isEmpty())
+        QMessageBox::critical(this, QStringLiteral("Frequency analysis stopped"),
+                              failure + QStringLiteral("\n\nOnly the points measured before are shown."));
 }
 
 void WindowFrequencyAnalysis::endSweepNow()
@@ -453,7 +473,8 @@ void WindowFrequencyAnalysis::slotExportMeasPushButton()
 
     QString baseName = QFileDialog::getSaveFileName(this, QStringLiteral("Select a file to export the data"),
                                                     QString(),
-                                                    QStringLiteral("CSV files (*.csv);;All Files (*)"));
+                                                    QStringLiteral("CSV files (*.csv);;All Files (*)"),
+                                                    nullptr, QFileDialog::DontConfirmOverwrite);
     if (baseName.isEmpty())
         return;
     if (baseName.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
@@ -468,6 +489,14 @@ void WindowFrequencyAnalysis::slotExportMeasPushButton()
             continue;
 
         QFile file(baseName + QLatin1Char('_') + item->text(0) + QStringLiteral(".csv"));
+        // Plot names start again after "Clear graphs", so a name may well belong to
+        // an earlier sweep: nothing is replaced unless the operator says so.
+        if (QFileInfo(file).isFile()
+            && QMessageBox::question(this, QStringLiteral("Replace file?"),
+                                     QStringLiteral("%1 already exists.\n\nReplace it?").arg(file.fileName()),
+                                     QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+                   != QMessageBox::Yes)
+            continue;
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
             failures << file.fileName() + QStringLiteral(": ") + file.errorString();
             continue;

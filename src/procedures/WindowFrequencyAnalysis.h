@@ -38,8 +38,9 @@ public:
     // Refreshes the output and input fields and the present output voltage, then shows.
     void showWindow();
 
-    // The DAC channel (0 to 3) that drives the chosen axis through `channel`; returns
-    // its DisplayRecord word (8 + channel), -1 for a channel outside 0 to 3.
+    // The DAC channel (0 to 3) that drives the chosen axis through `channel`, -1 when
+    // the controller could not say; returns its DisplayRecord word (8 + channel), -1
+    // for a channel outside 0 to 3.
     int getOutputRecordIndex(int *channel);
     // DisplayRecord word of the measured position: 0/1 (BPM1 X/Y) or 4/5 (BPM2 X/Y).
     int getInputRecordIndex();

@@ -265,6 +265,7 @@ TEST_F(FrequencyWorkerTest, FailedReadSwitchesOffAndEnds)
     worker->run();
     EXPECT_EQ(steps.size(), 0);
     EXPECT_EQ(finished.size(), 1);
+    EXPECT_FALSE(worker->failure().isEmpty());
     EXPECT_EQ(int(SAMP_FREQ), 1000);
     const QStringList calls = SimCallLog::calls();
     ASSERT_EQ(calls.size(), 7);

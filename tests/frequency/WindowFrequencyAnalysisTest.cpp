@@ -1,6 +1,6 @@
 // The frequency analysis window driven through its form against the simulated
 // controller: sweep settings and their refusals, the stimulus a sweep sends, its
-// Bode points, Stop, Clear and closing while it runs, the plot entries and the CSV
+// Bode points, Stop, Clear, closing and Exit while it runs, the plot entries and the CSV
 // export.
 
 #include <QCheckBox>
@@ -30,6 +30,7 @@
 #include "NivraLibrary.h"
 #include "NivraSim.h"
 #include "OperatorInput.h"
+#include "OutputsGuard.h"
 #include "ProgramEnvironment.h"
 #include "SimCallLog.h"
 #include "WidgetLookup.h"
@@ -235,6 +236,7 @@ TEST_F(WindowFrequencyAnalysisTest, RefusalsLeaveNoTrace)
         EXPECT_EQ(str(answerer.last().title + "|" + answerer.last().text),
                   "PID Running|Stop feedback before Frequency Analysis");
         EXPECT_EQ(str(SimCallLog::calls().join('|')), "") << status;
+        EXPECT_FALSE(OutputsGuard::isHeld()) << status;
     }
     mailbox->pidStatus = 0;
     nivraSimFailNodeOpen("/dev/nivra_dma_displ", 1);
@@ -243,6 +245,14 @@ TEST_F(WindowFrequencyAnalysisTest, RefusalsLeaveNoTrace)
     ASSERT_EQ(answerer.count(), 1);
     EXPECT_EQ(str(answerer.last().title + "|" + answerer.last().text),
               "Error|Cannot open /dev/nivra_dma_displ");
+    EXPECT_FALSE(OutputsGuard::isHeld());
+    // Found ahead of a node that does not open: a BPM without its box, then unknown outputs.
+    nivraSimSetTovash(0, 0);
+    click("StartSweepPushButton");
+    EXPECT_EQ(str(answerer.last().text), "BPM 1 has no encoder box: there is nothing to measure.");
+    nivraSimFailCall("getPIDoutSel", -5);
+    click("StartSweepPushButton");
+    EXPECT_EQ(str(answerer.last().text), "Cannot read which DAC output the loops drive.");
     EXPECT_EQ(w<QTreeWidget>("plotsTree")->topLevelItemCount(), 0);
     EXPECT_FALSE(window->sweepRunning());
     EXPECT_TRUE(w<QPushButton>("StartSweepPushButton")->isEnabled());
@@ -282,7 +292,7 @@ TEST_F(WindowFrequencyAnalysisTest, SweepOfTheYLoopThroughBpm2)
 
     const QStringList calls = SimCallLog::calls();
     ASSERT_GE(calls.size(), 6);
-    EXPECT_EQ(str(calls[1] + "|" + calls[2]), "open(\"/dev/nivra_dma_displ\", 0)|getDisplayFreq(*1000, *0)");
+    EXPECT_EQ(str(calls[2] + calls[3]), "getTovashes(*1, *1)open(\"/dev/nivra_dma_displ\", 0)");
     EXPECT_TRUE(calls.contains("funcGenConfig([0, 0.4, 0, 0], [0.5, -1, 0, 2], 100)"))
         << str(calls.join('\n'));
     EXPECT_EQ(str(calls.last()), "close(1000)");
@@ -324,23 +334,29 @@ TEST_F(WindowFrequencyAnalysisTest, ClearDuringASweepDropsItsPoints)
     EXPECT_EQ(window->addPlot(), 0) << "the counter starts again";
 }
 
-TEST_F(WindowFrequencyAnalysisTest, ClosingStopsTheSweepAndTheGenerator)
+TEST_F(WindowFrequencyAnalysisTest, ClosingExitOrAFailingGeneratorEndsTheSweep)
 {
-    // The title bar's close and Escape both end the sweep: a hidden sweep would
-    // keep switching the generator on at each new frequency.
-    for (bool escape : {false, true}) {
-        SCOPED_TRACE(escape ? "Escape" : "close");
+    // Close, Escape and Exit end the sweep at once (a hidden sweep would keep switching
+    // the generator on; Exit would wait), and so does a generator that fails (3, 4).
+    for (int how = 0; how < 5; ++how) {
+        SCOPED_TRACE(how);
         makeWindow();
         setSweep("100", "1000", "2");
         nivraSimClearCallLog();
+        nivraSimFailCall("funcGenConfig", how == 3 ? -5 : 0);
+        nivraSimFailCall("funcGenEnable", how == 4 ? -5 : 0);
         click("StartSweepPushButton");
         ASSERT_TRUE(waitForCalls("funcGenEnable", 1));
-        if (escape)
+        if (how == 1)
             QTest::keyClick(window.get(), Qt::Key_Escape);
-        else
+        else if (how == 0)
             window->close();
+        else if (how == 2)
+            OutputsGuard::stopHolder();
         ASSERT_TRUE(waitForSweepEnd(5000));
-        EXPECT_FALSE(window->isVisible());
+        EXPECT_EQ(window->isVisible(), how >= 2);
+        EXPECT_FALSE(OutputsGuard::isHeld());
+        EXPECT_EQ(answerer.count(), std::max(0, how - 2)) << "the generator's failure is told";
         EXPECT_EQ(nivraSimCallCount("read"), 0);
         EXPECT_EQ(nivraSimSetting("genOn", 0), 0.0);
         EXPECT_EQ(int(SAMP_FREQ), 1000);
@@ -461,6 +477,14 @@ TEST_F(WindowFrequencyAnalysisTest, ExportWritesOneFilePerSelectedPlot)
     EXPECT_TRUE(answerer.last().text.contains(dir.filePath("blocked_plot_x_x_0.csv")));
     EXPECT_FALSE(answerer.last().text.contains("blocked_plot_x_x_1.csv"));
     EXPECT_TRUE(QFile::exists(dir.filePath("blocked_plot_x_x_1.csv")));
+
+    // After "Clear graphs" the names start again: keeping the earlier file is the default.
+    click("clearGraphsPushButton");
+    window->addPlot();
+    answerer.setFileName(dir.filePath("data.csv"));
+    click("exportMeasPushButton");
+    EXPECT_EQ(str(answerer.last().kind + "|" + answerer.last().title), "question|Replace file?");
+    EXPECT_TRUE(readFile(dir.filePath("data_plot_x_x_0.csv")).endsWith("\n12.5893,2,-5.12346\n"));
 }
 
 } // namespace
