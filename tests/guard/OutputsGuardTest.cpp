@@ -1,18 +1,25 @@
 // While one procedure holds the DAC outputs, starting any other from its own control
 // is refused, sends nothing and leaves the holder going; Save Data too while a scan
-// lets events in. On Xvfb: the 3-D window needs OpenGL.
+// lets events in; and so is every action on the loop from the other windows, in a box
+// that blocks nothing. On Xvfb: the 3-D window needs OpenGL.
 
 #include <QtWidgets>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include "AcquisitionSettings.h"
 #include "DialogAnswerer.h"
+#include "HeartBeat.h"
+#include "NivraLibrary.h"
 #include "NivraSim.h"
 #include "OutputsGuard.h"
 #include "ProgramEnvironment.h"
 #include "SimCallLog.h"
+#include "WidgetFeedbackControl.h"
+#include "WidgetGraphXY.h"
 #include "WidgetLookup.h"
+#include "WindowDisplaySettings.h"
 #include "WindowFrequencyAnalysis.h"
 #include "WindowManOutCtrl.h"
 #include "WindowRocking3D.h"
@@ -22,9 +29,11 @@
 
 namespace {
 
-enum { Rocking1D, Rocking3D, Step, Sweep, Manual, SaveData };
+enum { Rocking1D, Rocking3D, Step, Sweep, Manual, SaveData, Feedback, Configure, Setpoint, ClickXY, Rate };
 const char *const kNames[] = {"Rocking Curve", "3D Rocking Curve", "Step Response",
-                              "Frequency Analysis", "Manual Output Control", "Save Data"};
+                              "Frequency Analysis", "Manual Output Control", "Save Data",
+                              "Enable Feedback", "Update Configuration", "Update Setpoint",
+                              "XY click", "Display Settings' Apply"};
 
 // The 3-D scan's pauses move the simulator's clock; `atPause` runs after its first point.
 int pauses = 0;
@@ -43,8 +52,14 @@ protected:
     {
         ProgramEnvironment::SetUp();
         WindowRocking3D::setSleepFunctionForTesting(simulatedSleep);
+        char user[32] = "user";
+        getLock(user, user);   // the loop's controls need a level
+        userLevel = 1;
+        auto *panel = new WidgetFeedbackControl;
         w = {new WindowRockingCurve, new WindowRocking3D, new WindowStepResponse,
-             new WindowFrequencyAnalysis, new WindowManOutCtrl, new WindowSaveData};
+             new WindowFrequencyAnalysis, new WindowManOutCtrl, new WindowSaveData,
+             new HeartBeat, panel, panel, new WidgetGraphXY(0, nullptr), new WindowDisplaySettings};
+        child<QPushButton>(w[ClickXY], "targetEnable")->setChecked(true);
         for (QWidget *window : w)
             window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(w[Rocking3D]));
@@ -54,7 +69,7 @@ protected:
 
     void TearDown() override
     {
-        qDeleteAll(w);
+        qDeleteAll(QSet<QWidget *>(w.cbegin(), w.cend()));
         WindowRocking3D::setSleepFunctionForTesting(nullptr);
         atPause = nullptr;
         ProgramEnvironment::TearDown();
@@ -64,7 +79,12 @@ protected:
     void start(int p)
     {
         const char *names[] = {"buttonStart", "goButton", "buttonBox", "StartSweepPushButton",
-                               "checboxEnableMan", "buttonBox"};
+                               "checboxEnableMan", "buttonBox", "buttonFdbk", "updateConfButton",
+                               "buttonUpdate", "graph", "pushButtonApply"};
+        if (p == ClickXY)
+            return QTest::mouseClick(child<QWidget>(w[p], names[p]), Qt::LeftButton);
+        if (p == Rate)   // a rate no procedure sets
+            child<QDoubleSpinBox>(w[p], "dispFreqBox")->setValue(1234);
         auto *box = qobject_cast<QDialogButtonBox *>(child<QWidget>(w[p], names[p]));
         QAbstractButton *control = !box ? child<QAbstractButton>(w[p], names[p])
                                    : p == Step ? box->button(QDialogButtonBox::Apply)
@@ -74,15 +94,22 @@ protected:
 
     void tryTheOthers(int holder)
     {
-        for (int p = Rocking1D; p <= (holder <= Rocking3D ? SaveData : Manual); ++p) {
-            if (p == holder)
+        const int last = holder <= Rocking3D ? SaveData : Manual;
+        for (int p = Rocking1D; p <= Rate; ++p) {
+            if (p == holder || (p > last && p < Feedback))
                 continue;
             nivraSimClearCallLog();
             const int told = answerer.count();
             start(p);
-            QStringList sent = SimCallLog::calls();   // but the running sweep's own calls
+            const QWidgetList tops = QApplication::topLevelWidgets();
+            EXPECT_FALSE(std::any_of(tops.cbegin(), tops.cend(), [](QWidget *t) {
+                return qobject_cast<QMessageBox *>(t) && t->isVisible() && t->isModal();
+            })) << kNames[p];
+            // But the running sweep's own calls and the status panel's level poll.
+            QStringList sent = SimCallLog::calls();
             sent.removeIf([](const QString &c) {
-                return c.startsWith("funcGen") || c.startsWith("read(") || c.startsWith("setDisplayFreq(");
+                return c.startsWith("funcGen") || c.startsWith("read(") || c.startsWith("getLockStatus(")
+                    || (c.startsWith("setDisplayFreq(") && !c.startsWith("setDisplayFreq(1234"));
             });
             EXPECT_EQ(sent, QStringList()) << kNames[p] << " while " << kNames[holder];
             EXPECT_EQ(OutputsGuard::holderName(), QLatin1String(kNames[holder]));
@@ -92,9 +119,12 @@ protected:
                 ASSERT_TRUE(QTest::qWaitFor([&] { return answerer.count() > told; }, 5000));
                 EXPECT_EQ(answerer.last().title, QStringLiteral("Save Data"));
             }
-            else   // answered before going on: the box keeps its window from input
+            else {   // answered before going on
                 ASSERT_TRUE(QTest::qWaitFor([&] { return answerer.count() > told; }, 5000)) << kNames[p];
+                EXPECT_EQ(answerer.last().title, QStringLiteral("DAC outputs in use")) << kNames[p];
+            }
         }
+        EXPECT_FALSE(child<QPushButton>(w[Feedback], "buttonFdbk")->isChecked()) << "the polled state";
     }
 
     QList<QWidget *> w;
@@ -135,7 +165,7 @@ TEST_F(OutputsGuardTest, EachHolderRefusesEveryOtherStart)
     EXPECT_EQ(mailbox->getOutputMux(), 0);
     start(Manual);
     EXPECT_FALSE(OutputsGuard::isHeld());
-    EXPECT_EQ(answerer.count(), 18);   // four holders, four others each; two exports
+    EXPECT_EQ(answerer.count(), 38);   // four holders, four others and five loop actions each; two exports
 }
 
 } // namespace

@@ -376,6 +376,7 @@ TEST_F(FeedbackControlTest, ConfChangedShowsEveryCode)
 
 TEST_F(FeedbackControlTest, SetpointsGoOutWhileFeedbackRunsAndComeBack)
 {
+    store.writeConfigROCandROI(0, 100, 50, 0, 0, 80);
     makePanel();
     QSignalSpy changed(panel.get(), &WidgetFeedbackControl::somethingChanged);
     ASSERT_GE(setSetpoint2(2, 7.5), 0);
@@ -408,6 +409,17 @@ TEST_F(FeedbackControlTest, SetpointsGoOutWhileFeedbackRunsAndComeBack)
     ASSERT_GE(getSetpoint2(1, &y), 0);
     EXPECT_DOUBLE_EQ(y, 6.25);
     EXPECT_EQ(changed.count(), 2);
+
+    // Outside the ROI of a regulated loop's BPM: refused as a click on the XY graph is.
+    for (QDoubleSpinBox *field : {xField, yField}) {
+        field->setValue(field == xField ? 9999 : 50.001);
+        nivraSimClearCallLog();
+        QTest::mouseClick(child<QPushButton>(panel.get(), "buttonUpdate"), Qt::LeftButton);
+        EXPECT_EQ(answerer.last().title, "Invalid setpoint");
+        EXPECT_EQ(nivraSimCallCount("setSetpoint2"), 0);
+        field->setValue(0);
+    }
+    EXPECT_EQ(answerer.count(), 2);
 
     // Read back from the controller, clamped to the field's range and 3 decimals.
     ASSERT_GE(setSetpoint2(0, 25000.0), 0);
