@@ -154,6 +154,25 @@ TEST_F(FeedbackControlTest, FailedSourceReadKeepsTheSources)
     EXPECT_EQ(child<QComboBox>(panel.get(), "comboBoxPidSourceY")->currentIndex(), 1);
 }
 
+TEST_F(FeedbackControlTest, SourcesFollowAReReadAndNeedTheirEncoderBox)
+{
+    makePanel();
+    mailbox->scanSFP();
+    // The controller takes both loops from BPM2 once BPM1's box has left.
+    ASSERT_GE(setBPMselector(1, 1, 0), 0);
+    nivraSimSetSfpModule(0, 0, 0, 0, 0);
+    mailbox->scanSFP();
+    auto *xSource = child<QComboBox>(panel.get(), "comboBoxPidSourceX");
+    EXPECT_EQ(xSource->currentText(), "BPM2");
+    EXPECT_EQ(child<QComboBox>(panel.get(), "comboBoxPidSourceY")->currentText(), "BPM2");
+
+    chooseItem(xSource, 0);
+    nivraSimClearCallLog();
+    pressUpdateConfiguration();
+    EXPECT_EQ(answerer.last().title, "No encoder box");
+    EXPECT_EQ(nivraSimCallCount("setBPMselector") + nivraSimCallCount("setPIDoutSel"), 0);
+}
+
 TEST_F(FeedbackControlTest, RunningPidRefusesConfiguration)
 {
     makePanel();
