@@ -50,8 +50,7 @@ WidgetFeedbackControl::WidgetFeedbackControl(QWidget *parent)
     showSources();
     // The device link re-reads the sources when modules come or go; showing the old
     // ones would send them back with the next "Update Configuration".
-    if (mailboxComm)
-        connect(mailboxComm, &MailboxComm::nrTovashesChanged, this, &WidgetFeedbackControl::showSources);
+    connect(mailboxComm, &MailboxComm::nrTovashesChanged, this, &WidgetFeedbackControl::showSources);
 
     int enableX = 0;
     int enableY = 0;
@@ -228,14 +227,19 @@ void WidgetFeedbackControl::updateButtonPressed()
     const EncoderBoxes boxes = EncoderBoxes::read();
     for (const auto &[regulates, source, axis] :
          {std::tuple{code != 3, sourceX, "X"}, std::tuple{code != 0, sourceY, "Y"}}) {
-        if (regulates && !boxes.shows(source)) {
-            QMessageBox::warning(this, QStringLiteral("No encoder box"),
-                                 QStringLiteral("BPM%1 has no encoder box: the %2 loop cannot take "
-                                                "its position from it.\n\nChoose another source.")
-                                     .arg(source + 1)
-                                     .arg(QLatin1String(axis)));
-            return;
-        }
+        if (!regulates || boxes.shows(source))
+            continue;
+        // An answer that could not be read is not taken for a missing box.
+        const QString text =
+            boxes.known ? QStringLiteral("BPM%1 has no encoder box: the %2 loop cannot take its "
+                                         "position from it.\n\nChoose another source.")
+                              .arg(source + 1)
+                              .arg(QLatin1String(axis))
+                        : QStringLiteral("The controller did not say which BPMs have an encoder "
+                                         "box, so the loops' sources cannot be checked.\n\nTry again.");
+        LOG_WARN() << "Configuration refused:" << text;
+        QMessageBox::warning(this, QStringLiteral("No encoder box"), text);
+        return;
     }
 
     if (sendDACoutputs() == -1)
