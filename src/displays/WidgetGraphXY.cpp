@@ -11,6 +11,7 @@
 #include "AcquisitionSettings.h"
 #include "ConfigIni.h"
 #include "MailboxComm.h"
+#include "OutputsGuard.h"
 #include "ui_WidgetGraphXY.h"
 
 namespace {
@@ -205,17 +206,13 @@ void WidgetGraphXY::graphClicked(QMouseEvent *event)
 
     if (!ui->targetEnable->isChecked() || (userLevel != 1 && userLevel != 2))
         return;
-
-    // The store, not the rectangle on the plot, decides.
-    double roiX = 0;
-    double roiY = 0;
-    double rocPercent = 0;
-    readRoi(m_index, &roiX, &roiY, &rocPercent);
+    // A procedure driving the outputs decides what the loop does until it ends.
+    if (OutputsGuard::refuses(this, QStringLiteral("Setting the setpoint on the XY graph")))
+        return;
 
     const int code = pidConfCode();
-    // Written so that a limit that is not a number refuses rather than lets any click by.
-    const bool outsideX = !(std::abs(x) <= roiX);
-    const bool outsideY = !(std::abs(y) <= roiY);
+    const bool outsideX = outsideRoi(m_index, 0, x);
+    const bool outsideY = outsideRoi(m_index, 1, y);
     switch (code) {
     case 0:
     case 2:
@@ -243,6 +240,17 @@ void WidgetGraphXY::graphClicked(QMouseEvent *event)
 
     updateGraphXY();
     emit XYchanged();
+}
+
+bool WidgetGraphXY::outsideRoi(int bpm, int axis, double value)
+{
+    // The store, not the rectangle on a plot, decides.
+    double roiX = 0;
+    double roiY = 0;
+    double rocPercent = 0;
+    readRoi(bpm, &roiX, &roiY, &rocPercent);
+    // Written so that a limit that is not a number refuses rather than lets any value by.
+    return !(std::abs(value) <= (axis == 0 ? roiX : roiY));
 }
 
 void WidgetGraphXY::refuseSetpoint()

@@ -33,6 +33,12 @@ public:
     // The ROC as a fraction of the ROI.
     void drawROIandROC(double roiX, double roiY, double rocFraction);
 
+    // Whether a setpoint `value` of `axis` (0 X, 1 Y) lies outside the ROI of `bpm`
+    // in the store; a limit that is not a number counts as outside.
+    static bool outsideRoi(int bpm, int axis, double value);
+    // Tells the operator that a setpoint outside the ROI was not set.
+    static void refuseSetpoint();
+
 signals:
     // A click was handled (a setpoint may have been set).
     void XYchanged();
@@ -49,8 +55,6 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    void refuseSetpoint();
-
     int m_index;
     Ui::WidgetGraphXY *ui;
     GraphContainer m_data;

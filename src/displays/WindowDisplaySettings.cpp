@@ -3,8 +3,11 @@
 
 #include <QMessageBox>
 
+#include <algorithm>
+
 #include "AcquisitionSettings.h"
 #include "MailboxComm.h"
+#include "OutputsGuard.h"
 #include "Updater.h"
 
 namespace {
@@ -15,6 +18,8 @@ constexpr int kMaxDisplayFreq = 5000;
 constexpr int kMinDisplayFreq = 1;
 // Bytes per display sample (one DisplayRecord).
 constexpr int kRecordBytes = 256;
+// The highest rate that may be typed into the field.
+constexpr int kFieldMax = 20000;
 } // namespace
 
 WindowDisplaySettings::WindowDisplaySettings(QWidget *parent)
@@ -34,6 +39,11 @@ WindowDisplaySettings::WindowDisplaySettings(QWidget *parent)
     connect(ui->buttonBox, &QDialogButtonBox::accepted, this, &WindowDisplaySettings::saveSettings);
     connect(ui->pushButtonApply, &QPushButton::clicked, this, &WindowDisplaySettings::saveSettings);
     connect(ui->pauseCheckBox, &QCheckBox::toggled, this, &WindowDisplaySettings::pauseButtonChanged);
+    // Procedures set their own rate and restore it when they end.
+    OutputsGuard::watch(this, [this] {
+        if (isVisible())
+            showRateInForce();
+    });
 }
 
 WindowDisplaySettings::~WindowDisplaySettings()
@@ -45,14 +55,27 @@ void WindowDisplaySettings::showWindow()
 {
     show();
     ui->pauseCheckBox->setChecked(updater->paused);
-    ui->dispFreqBox->setValue(SAMP_FREQ);
+    showRateInForce();
     const int index = ui->bufferSamplesComboBox->findText(QString::number(DISP_BUF_SIZE / kRecordBytes));
     if (index >= 0)
         ui->bufferSamplesComboBox->setCurrentIndex(index);
 }
 
+void WindowDisplaySettings::showRateInForce()
+{
+    // A procedure may have set a rate above what may be typed here (a step response
+    // leaves 50000 Hz): widen the field rather than show a rate that is not in force.
+    const int inForce = SAMP_FREQ;
+    ui->dispFreqBox->setMaximum(std::max(kFieldMax, inForce));
+    ui->dispFreqBox->setValue(inForce);
+}
+
 void WindowDisplaySettings::saveSettings()
 {
+    // A procedure holding the outputs chose the rate it measures at.
+    if (OutputsGuard::refuses(this, QStringLiteral("Applying the display settings")))
+        return showRateInForce();
+
     int requested;
     if (ui->dispFreqBox->value() > kMaxDisplayFreq) {
         requested = kMaxDisplayFreq;

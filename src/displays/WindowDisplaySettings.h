@@ -24,5 +24,7 @@ private slots:
     void pauseButtonChanged(bool checked);
 
 private:
+    void showRateInForce();
+
     Ui::WindowDisplaySettings *ui;
 };

@@ -3,11 +3,16 @@
 
 #include <QMessageBox>
 
+#include <tuple>
+
 #include "AcquisitionSettings.h"
 #include "ConfigIni.h"
 #include "DeviceRecords.h"
+#include "EncoderBoxes.h"
 #include "Logger.h"
 #include "MailboxComm.h"
+#include "OutputsGuard.h"
+#include "WidgetGraphXY.h"
 
 namespace {
 
@@ -42,11 +47,10 @@ WidgetFeedbackControl::WidgetFeedbackControl(QWidget *parent)
     bpmSelX = selX;
     bpmSelY = selY;
     bpmSelI0 = selI0;
-    // A source outside BPM1/BPM2 is shown as no selection, like a DAC channel
-    // outside CH1..CH4; "Update Configuration" then waits for the operator's pick.
-    auto sourceIndex = [](int bpm) { return bpm == 0 || bpm == 1 ? bpm : -1; };
-    ui->comboBoxPidSourceX->setCurrentIndex(sourceIndex(bpmSelX));
-    ui->comboBoxPidSourceY->setCurrentIndex(sourceIndex(bpmSelY));
+    showSources();
+    // The device link re-reads the sources when modules come or go; showing the old
+    // ones would send them back with the next "Update Configuration".
+    connect(mailboxComm, &MailboxComm::nrTovashesChanged, this, &WidgetFeedbackControl::showSources);
 
     int enableX = 0;
     int enableY = 0;
@@ -64,6 +68,15 @@ WidgetFeedbackControl::WidgetFeedbackControl(QWidget *parent)
 WidgetFeedbackControl::~WidgetFeedbackControl()
 {
     delete ui;
+}
+
+void WidgetFeedbackControl::showSources()
+{
+    // A source outside BPM1/BPM2 is shown as no selection, like a DAC channel
+    // outside CH1..CH4; "Update Configuration" then waits for the operator's pick.
+    auto sourceIndex = [](int bpm) { return bpm == 0 || bpm == 1 ? bpm : -1; };
+    ui->comboBoxPidSourceX->setCurrentIndex(sourceIndex(bpmSelX));
+    ui->comboBoxPidSourceY->setCurrentIndex(sourceIndex(bpmSelY));
 }
 
 void WidgetFeedbackControl::getDACoutputs(std::uint8_t &posX, std::uint8_t &posY) const
@@ -168,12 +181,25 @@ void WidgetFeedbackControl::checkUserLevel()
 
 void WidgetFeedbackControl::sendNewSetpoint()
 {
+    if (OutputsGuard::refuses(this, QStringLiteral("Update Setpoint")))
+        return;
+    // Each regulated loop's setpoint must lie in the ROI of the BPM that feeds it,
+    // as for a click on the XY graph.
+    const int code = mailboxComm->getPIDconf();
+    const bool regulatesX = code == 0 || code == 1 || code == 2 || code == 5;
+    const bool regulatesY = code == 1 || code == 3 || code == 4 || code == 5;
+    if ((regulatesX && WidgetGraphXY::outsideRoi(bpmSelX, 0, ui->posXDoubleSpinBox->value()))
+        || (regulatesY && WidgetGraphXY::outsideRoi(bpmSelY, 1, ui->posYDoubleSpinBox->value())))
+        return WidgetGraphXY::refuseSetpoint();
+
     mailboxComm->setSetpoint(ui->posXDoubleSpinBox->value(), ui->posYDoubleSpinBox->value(), 0.0);
     emit somethingChanged();
 }
 
 void WidgetFeedbackControl::updateButtonPressed()
 {
+    if (OutputsGuard::refuses(this, QStringLiteral("Update Configuration")))
+        return;
     const int status = mailboxComm->pidStatus;
     if (status == PID_BEAM_OFF || status == PID_FEEDBACK_ON) {
         QMessageBox::warning(this, QStringLiteral("PID running ..."),
@@ -191,6 +217,31 @@ void WidgetFeedbackControl::updateButtonPressed()
         return;
     }
 
+    const bool x = ui->confXcheckbox->isChecked();
+    const bool y = ui->confYcheckbox->isChecked();
+    // Neither box ticked falls back to regulating X alone.
+    const int code = (x && y) ? 1 : (!x && y) ? 3 : 0;
+
+    // A loop fed by a BPM without its encoder box would regulate on positions that
+    // are not there.
+    const EncoderBoxes boxes = EncoderBoxes::read();
+    for (const auto &[regulates, source, axis] :
+         {std::tuple{code != 3, sourceX, "X"}, std::tuple{code != 0, sourceY, "Y"}}) {
+        if (!regulates || boxes.shows(source))
+            continue;
+        // An answer that could not be read is not taken for a missing box.
+        const QString text =
+            boxes.known ? QStringLiteral("BPM%1 has no encoder box: the %2 loop cannot take its "
+                                         "position from it.\n\nChoose another source.")
+                              .arg(source + 1)
+                              .arg(QLatin1String(axis))
+                        : QStringLiteral("The controller did not say which BPMs have an encoder "
+                                         "box, so the loops' sources cannot be checked.\n\nTry again.");
+        LOG_WARN() << "Configuration refused:" << text;
+        QMessageBox::warning(this, QStringLiteral("No encoder box"), text);
+        return;
+    }
+
     if (sendDACoutputs() == -1)
         return;
 
@@ -201,10 +252,6 @@ void WidgetFeedbackControl::updateButtonPressed()
     configIni->writeConfigBPMpos(sourceX, sourceY, 0);
     emit BPMselectorChanged();
 
-    const bool x = ui->confXcheckbox->isChecked();
-    const bool y = ui->confYcheckbox->isChecked();
-    // Neither box ticked falls back to regulating X alone.
-    const int code = (x && y) ? 1 : (!x && y) ? 3 : 0;
     mailboxComm->setPIDconf(static_cast<std::int8_t>(code));
     confChanged(code);
     emit somethingChanged();

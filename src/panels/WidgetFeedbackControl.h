@@ -38,6 +38,8 @@ public slots:
     void updateXYfields();
     void confChanged(int item);
     void checkUserLevel();
+    // Shows the process-wide BPM sources in the source combos.
+    void showSources();
 
 private slots:
     void sendNewSetpoint();

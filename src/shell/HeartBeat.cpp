@@ -8,6 +8,7 @@
 #include "AcquisitionSettings.h"
 #include "MailboxComm.h"
 #include "NivraLibrary.h"
+#include "OutputsGuard.h"
 
 HeartBeat::HeartBeat(QWidget *parent) : QWidget(parent), ui(new Ui::HeartBeat)
 {
@@ -95,6 +96,9 @@ void HeartBeat::updateFeedbackButton()
 
 void HeartBeat::fdbkStatusChanged()
 {
+    // The press already moved the button: put it back to the polled state.
+    if (OutputsGuard::refuses(this, ui->buttonFdbk->text()))
+        return updateFeedbackButton();
     feedbackWanted = !feedbackWanted;
     mailboxComm->setFBenable(feedbackWanted ? 1 : 0);
 }

@@ -8,11 +8,16 @@
 #include <gtest/gtest.h>
 
 #include "DialogAnswerer.h"
+#include "HeartBeat.h"
+#include "NivraLibrary.h"
 #include "NivraSim.h"
 #include "OutputsGuard.h"
 #include "ProgramEnvironment.h"
 #include "SimCallLog.h"
+#include "WidgetFeedbackControl.h"
+#include "WidgetGraphXY.h"
 #include "WidgetLookup.h"
+#include "WindowDisplaySettings.h"
 #include "WindowFrequencyAnalysis.h"
 #include "WindowManOutCtrl.h"
 #include "WindowRocking3D.h"
@@ -22,9 +27,10 @@
 
 namespace {
 
-enum { Rocking1D, Rocking3D, Step, Sweep, Manual, SaveData };
+enum { Rocking1D, Rocking3D, Step, Sweep, Manual, SaveData, Feedback, Configure, Setpoint, ClickXY, Rate };
 const char *const kNames[] = {"Rocking Curve", "3D Rocking Curve", "Step Response",
-                              "Frequency Analysis", "Manual Output Control", "Save Data"};
+                              "Frequency Analysis", "Manual Output Control", "Save Data", "Feedback button",
+                              "Update Configuration", "Update Setpoint", "XY click", "Display Apply"};
 
 // The 3-D scan's pauses move the simulator's clock; `atPause` runs after its first point.
 int pauses = 0;
@@ -43,8 +49,13 @@ protected:
     {
         ProgramEnvironment::SetUp();
         WindowRocking3D::setSleepFunctionForTesting(simulatedSleep);
+        char user[32] = "user";
+        getLock(user, user);   // the loop's controls need a level: the status panel takes it
+        QWidget *status = new HeartBeat, *panel = new WidgetFeedbackControl;
         w = {new WindowRockingCurve, new WindowRocking3D, new WindowStepResponse,
-             new WindowFrequencyAnalysis, new WindowManOutCtrl, new WindowSaveData};
+             new WindowFrequencyAnalysis, new WindowManOutCtrl, new WindowSaveData, status, panel,
+             panel, new WidgetGraphXY(0, nullptr), new WindowDisplaySettings};
+        child<QPushButton>(w[ClickXY], "targetEnable")->setChecked(true);
         for (QWidget *window : w)
             window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(w[Rocking3D]));
@@ -54,7 +65,7 @@ protected:
 
     void TearDown() override
     {
-        qDeleteAll(w);
+        qDeleteAll(QSet<QWidget *>(w.cbegin(), w.cend()));
         WindowRocking3D::setSleepFunctionForTesting(nullptr);
         atPause = nullptr;
         ProgramEnvironment::TearDown();
@@ -63,8 +74,10 @@ protected:
     // The operator's start control of `p`, pressed from the keyboard.
     void start(int p)
     {
-        const char *names[] = {"buttonStart", "goButton", "buttonBox", "StartSweepPushButton",
-                               "checboxEnableMan", "buttonBox"};
+        const char *names[] = {"buttonStart", "goButton", "buttonBox", "StartSweepPushButton", "checboxEnableMan",
+                               "buttonBox", "buttonFdbk", "updateConfButton", "buttonUpdate", "", "pushButtonApply"};
+        if (p == ClickXY)
+            return QTest::mouseClick(child<QWidget>(w[p], "graph"), Qt::LeftButton);
         auto *box = qobject_cast<QDialogButtonBox *>(child<QWidget>(w[p], names[p]));
         QAbstractButton *control = !box ? child<QAbstractButton>(w[p], names[p])
                                    : p == Step ? box->button(QDialogButtonBox::Apply)
@@ -74,15 +87,18 @@ protected:
 
     void tryTheOthers(int holder)
     {
-        for (int p = Rocking1D; p <= (holder <= Rocking3D ? SaveData : Manual); ++p) {
-            if (p == holder)
+        for (int p = Rocking1D; p <= Rate; ++p) {
+            if (p == holder || (p == SaveData && holder > Rocking3D))
                 continue;
             nivraSimClearCallLog();
             const int told = answerer.count();
             start(p);
-            QStringList sent = SimCallLog::calls();   // but the running sweep's own calls
-            sent.removeIf([](const QString &c) {
-                return c.startsWith("funcGen") || c.startsWith("read(") || c.startsWith("setDisplayFreq(");
+            for (QWidget *top : QApplication::topLevelWidgets())   // the refusal blocks nothing
+                EXPECT_FALSE(qobject_cast<QMessageBox *>(top) && top->isVisible() && top->isModal()) << kNames[p];
+            QStringList sent = SimCallLog::calls();   // but the running sweep's own calls and the level poll
+            sent.removeIf([holder](const QString &c) {
+                return c.startsWith("funcGen") || c.startsWith("read(") || c.startsWith("getLockStatus(")
+                    || (holder == Sweep && c.startsWith("setDisplayFreq("));
             });
             EXPECT_EQ(sent, QStringList()) << kNames[p] << " while " << kNames[holder];
             EXPECT_EQ(OutputsGuard::holderName(), QLatin1String(kNames[holder]));
@@ -92,9 +108,11 @@ protected:
                 ASSERT_TRUE(QTest::qWaitFor([&] { return answerer.count() > told; }, 5000));
                 EXPECT_EQ(answerer.last().title, QStringLiteral("Save Data"));
             }
-            else   // answered before going on: the box keeps its window from input
-                ASSERT_TRUE(QTest::qWaitFor([&] { return answerer.count() > told; }, 5000)) << kNames[p];
+            else   // answered before going on, and by the guard before any other check
+                ASSERT_TRUE(QTest::qWaitFor([&] { return answerer.count() > told; }, 5000)
+                            && answerer.last().title == "DAC outputs in use") << kNames[p];
         }
+        EXPECT_FALSE(child<QPushButton>(w[Feedback], "buttonFdbk")->isChecked()) << "the polled state";
     }
 
     QList<QWidget *> w;
@@ -135,7 +153,7 @@ TEST_F(OutputsGuardTest, EachHolderRefusesEveryOtherStart)
     EXPECT_EQ(mailbox->getOutputMux(), 0);
     start(Manual);
     EXPECT_FALSE(OutputsGuard::isHeld());
-    EXPECT_EQ(answerer.count(), 18);   // four holders, four others each; two exports
+    EXPECT_EQ(answerer.count(), 38);   // four holders, four others and five loop actions each; two exports
 }
 
 } // namespace

@@ -152,6 +152,14 @@ TEST_F(FeedbackControlTest, FailedSourceReadKeepsTheSources)
     EXPECT_EQ(int(bpmSelY), 1);
     EXPECT_EQ(child<QComboBox>(panel.get(), "comboBoxPidSourceX")->currentIndex(), 1);
     EXPECT_EQ(child<QComboBox>(panel.get(), "comboBoxPidSourceY")->currentIndex(), 1);
+
+    // BPM1's box leaves: the sources re-read (0 0) are shown, and a loop on BPM1 refused.
+    nivraSimSetSfpModule(0, 0, 0, 0, 0);
+    mailbox->scanSFP();
+    EXPECT_EQ(child<QComboBox>(panel.get(), "comboBoxPidSourceX")->currentIndex(), 0);
+    pressUpdateConfiguration();
+    EXPECT_EQ(answerer.last().title, "No encoder box");
+    EXPECT_EQ(nivraSimCallCount("setPIDoutSel"), 0);
 }
 
 TEST_F(FeedbackControlTest, RunningPidRefusesConfiguration)
@@ -376,6 +384,7 @@ TEST_F(FeedbackControlTest, ConfChangedShowsEveryCode)
 
 TEST_F(FeedbackControlTest, SetpointsGoOutWhileFeedbackRunsAndComeBack)
 {
+    store.writeConfigROCandROI(0, 100, 50, 0, 0, 80);
     makePanel();
     QSignalSpy changed(panel.get(), &WidgetFeedbackControl::somethingChanged);
     ASSERT_GE(setSetpoint2(2, 7.5), 0);
@@ -408,7 +417,9 @@ TEST_F(FeedbackControlTest, SetpointsGoOutWhileFeedbackRunsAndComeBack)
     ASSERT_GE(getSetpoint2(1, &y), 0);
     EXPECT_DOUBLE_EQ(y, 6.25);
     EXPECT_EQ(changed.count(), 2);
-
+    xField->setValue(9999);   // outside BPM1's ROI: refused as a click on the XY graph is
+    pressAndSlideOff(child<QPushButton>(panel.get(), "buttonUpdate"));
+    EXPECT_EQ(answerer.last().title, "Invalid setpoint");
     // Read back from the controller, clamped to the field's range and 3 decimals.
     ASSERT_GE(setSetpoint2(0, 25000.0), 0);
     ASSERT_GE(setSetpoint2(1, 1.23456), 0);
