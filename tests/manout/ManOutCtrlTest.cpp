@@ -19,6 +19,7 @@
 #include "NivraLibrary.h"
 #include "NivraSim.h"
 #include "OperatorInput.h"
+#include "OutputsGuard.h"
 #include "ProgramEnvironment.h"
 #include "SimCallLog.h"
 #include "WidgetLookup.h"
@@ -113,9 +114,11 @@ TEST_F(ManOutCtrlTest, CheckBoxFollowsAndSetsTheOutputMultiplexer)
     nivraSimClearCallLog();
     window->showWindow();
     EXPECT_TRUE(enableBox()->isChecked());
-    // Showing reads the multiplexer and changes nothing on the controller.
+    // Showing reads the multiplexer and changes nothing on the controller; outputs
+    // left on the host are held as manual control.
     EXPECT_EQ(SimCallLog::callsTo("getOutputMux").size(), 1);
     EXPECT_TRUE(SimCallLog::callsTo("setOutputMux").isEmpty());
+    EXPECT_TRUE(OutputsGuard::isHeldBy(window.get()));
 
     nivraSimClearCallLog();
     setChecked(enableBox(), false);
@@ -130,6 +133,21 @@ TEST_F(ManOutCtrlTest, CheckBoxFollowsAndSetsTheOutputMultiplexer)
     // Closing changes nothing: the host keeps the outputs.
     window->close();
     EXPECT_EQ(deviceMux(), 0);
+
+    // While a procedure holds the outputs the dialog shows no control of them, and
+    // none once the procedure has handed them back to the feedback.
+    setChecked(enableBox(), false);
+    const int scan = 0;
+    ASSERT_TRUE(OutputsGuard::acquire(&scan, QStringLiteral("Rocking Curve"), OutputsGuard::Runs::InGuiThread));
+    ASSERT_GE(setOutputMux(0), 0);
+    window->showWindow();
+    EXPECT_FALSE(enableBox()->isChecked());
+    EXPECT_FALSE(enableBox()->isEnabled());
+    EXPECT_FALSE(box(1)->isEnabled());
+    ASSERT_GE(setOutputMux(1), 0);
+    OutputsGuard::release(&scan);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return enableBox()->isEnabled() && box(1)->isEnabled(); }));
+    EXPECT_FALSE(enableBox()->isChecked());
 }
 
 TEST_F(ManOutCtrlTest, MultiplexerFailures)
