@@ -81,5 +81,14 @@ protected:
 
     QVariant stored(const char *key) const { return config.value(QString::fromLatin1(key)); }
 
+    // Both axes of a BPM's group ("BPM1") with a position scale to send.
+    void storeScales(const QString &group, double conv, double distance) const
+    {
+        for (const char *axis : {"_X", "_Y"}) {
+            config.setValue(group + "/Conv" + axis, conv);
+            config.setValue(group + "/Distance" + axis, distance);
+        }
+    }
+
     std::unique_ptr<WindowBeamlineConf> window;
 };
