@@ -93,6 +93,8 @@ TEST_F(BpmBoxTest, YFollowsXOnEachPanel)
 
 TEST_F(BpmBoxTest, UnitsChangeSuffixesAndDistancesButNotValues)
 {
+    storeScales("BPM1", 1, 500000);
+    storeScales("BPM2", 1, 500000);
     openWindow();
     auto *units = field<QComboBox>(0, "comboBoxEncoderIncrement");
     auto *convX = field<QDoubleSpinBox>(0, "horNradCountDoubleSpinBox");
@@ -115,7 +117,7 @@ TEST_F(BpmBoxTest, UnitsChangeSuffixesAndDistancesButNotValues)
     // The disabled distance still enters the scale.
     nivraSimClearCallLog();
     pressSave();
-    EXPECT_EQ(SimCallLog::callsTo("setBPMscale").value(0), "setBPMscale(0, 0.0016, 0)");
+    EXPECT_EQ(SimCallLog::callsTo("setBPMscale").value(0), "setBPMscale(0, 0.0016, 0.001)");
     EXPECT_EQ(stored("BPM1/EncIncrement").toInt(), 1);
 
     openWindow();
