@@ -1,11 +1,25 @@
 #include "WidgetPidCtrl.h"
 #include "ui_WidgetPidCtrl.h"
 
+#include <QMessageBox>
+
 #include "AcquisitionSettings.h"
 #include "ConfigIni.h"
 #include "Logger.h"
 #include "MailboxComm.h"
 #include "WidgetPIDparams.h"
+
+namespace {
+
+// The controller would clamp the loop's output to an empty interval.
+void checkLimits(const QString &loop, const WidgetPIDparams *e, QStringList &faults)
+{
+    if (e->getOmin() > e->getOmax())
+        faults << QStringLiteral("%1: O min (%2) is above O max (%3).")
+                      .arg(loop, QString::number(e->getOmin()), QString::number(e->getOmax()));
+}
+
+} // namespace
 
 WidgetPidCtrl::WidgetPidCtrl(QWidget *parent) : QWidget(parent), ui(new Ui::WidgetPidCtrl)
 {
@@ -65,10 +79,27 @@ void WidgetPidCtrl::enableAndDisableFields()
 
 void WidgetPidCtrl::savePIDparams()
 {
-    LOG_TRACE() << "Loading PID parameters to FPGA and config_binivra.ini";
-
     const WidgetPIDparams *x = ui->posXwidget;
     const WidgetPIDparams *y = ui->posYwidget;
+
+    // Both loops or neither: nothing is sent or stored while either is wrong.
+    QStringList faults;
+    checkLimits(QStringLiteral("PID X"), x, faults);
+    checkLimits(QStringLiteral("PID Y"), y, faults);
+    if (!faults.isEmpty()) {
+        LOG_WARN() << "PID parameters not sent:" << faults.join(QLatin1Char(' '));
+        // Not modal: a scan that lets events in would wait for the answer.
+        auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Invalid PID parameters"),
+                                    faults.join(QLatin1Char('\n')) +
+                                        QStringLiteral("\n\nNothing was sent or stored."),
+                                    QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setWindowModality(Qt::NonModal);
+        box->show();
+        return;
+    }
+
+    LOG_TRACE() << "Loading PID parameters to FPGA and config_binivra.ini";
 
     // Failures are logged by the device link; the rest of the sequence still runs.
     mailboxComm->setWindAvg(0, x->getDivider());

@@ -2,13 +2,17 @@
 #include "ui_WindowBeamlineConf.h"
 
 #include <QAbstractButton>
+#include <QMessageBox>
 
+#include <cmath>
 #include <cstdint>
+#include <utility>
 
 #include "AcquisitionSettings.h"
 #include "BPM.h"
 #include "ConfigIni.h"
 #include "EncoderBoxes.h"
+#include "Logger.h"
 #include "MailboxComm.h"
 
 namespace {
@@ -16,6 +20,12 @@ namespace {
 std::uint8_t byte(int value)
 {
     return static_cast<std::uint8_t>(value);
+}
+
+// Micrometres per count: nrad/cts times micrometres, over 1e9. The ratio counts twice.
+double positionScale(double conversion, double distance)
+{
+    return (conversion + conversion) * distance / 1e9;
 }
 
 } // namespace
@@ -112,17 +122,79 @@ void WindowBeamlineConf::sendSettings(QAbstractButton *button)
         return;
     const QString text = button->text();
     if (text == QLatin1String("&Save") || text == QLatin1String("Save"))
-        saveSettings();
+        saveRefused = !saveSettings();
 }
 
-void WindowBeamlineConf::saveSettings()
+void WindowBeamlineConf::accept()
+{
+    // The button box announces Save (sendSettings) before it accepts.
+    if (std::exchange(saveRefused, false))
+        return;
+    QDialog::accept();
+}
+
+QStringList WindowBeamlineConf::scaleFaults(int bpm) const
+{
+    const BPM *box = bpm == 0 ? ui->boxBPM1 : ui->boxBPM2;
+    double conv[2] = {};
+    double dist[2] = {};
+    int units = 0;
+    box->getConversions(conv[0], conv[1]);
+    box->getDistances(dist[0], dist[1]);
+    box->getEncoderIncrement(units);
+
+    QStringList faults;
+    for (int axis = 0; axis < 2; ++axis) {
+        const double scale = positionScale(conv[axis], dist[axis]);
+        if (scale != 0.0 && std::isfinite(scale))
+            continue;
+        const QString a = axis == 0 ? QStringLiteral("X") : QStringLiteral("Y");
+        QString field = conv[axis] == 0.0 ? a + QStringLiteral(" conv ratio 0")
+                        : dist[axis] == 0.0 ? a + QStringLiteral(" sample distance 0 mm")
+                                            : QStringLiteral("%1 conv ratio and %1 sample distance").arg(a);
+        // The distance counts in linear units too, where its field is not editable.
+        if (conv[axis] != 0.0 && dist[axis] == 0.0 && units != 0)
+            field += QStringLiteral(" (editable in angular units)");
+        faults << (std::isfinite(scale)
+                       ? QStringLiteral("%1: %2 gives the %3 position scale 0: every %3 position "
+                                        "would read 0 µm.")
+                       : QStringLiteral("%1: %2 gives a %3 position scale that is not finite."))
+                      .arg(box->title(), field, a);
+    }
+    return faults;
+}
+
+bool WindowBeamlineConf::saveSettings()
 {
     // Shown within the dialog, whether or not the dialog itself is on screen.
-    if (ui->boxBPM1->isVisibleTo(this))
+    const bool shown[2] = {ui->boxBPM1->isVisibleTo(this), ui->boxBPM2->isVisibleTo(this)};
+
+    // Both boxes or neither: a BPM applied beside a refused one would leave the
+    // store half saved.
+    QStringList faults;
+    for (int bpm = 0; bpm < 2; ++bpm)
+        if (shown[bpm])
+            faults << scaleFaults(bpm);
+    if (!faults.isEmpty()) {
+        LOG_WARN() << "Beamline configuration not saved:" << faults.join(QLatin1Char(' '));
+        // Not modal: a scan that lets events in would wait for the answer.
+        auto *box = new QMessageBox(
+            QMessageBox::Warning, windowTitle(),
+            faults.join(QLatin1Char('\n')) +
+                QStringLiteral("\n\nNothing was saved: correct the field and save again."),
+            QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setWindowModality(Qt::NonModal);
+        box->show();
+        return false;
+    }
+
+    if (shown[0])
         applySettings(0);
-    if (ui->boxBPM2->isVisibleTo(this))
+    if (shown[1])
         applySettings(1);
     emit BPMscaleChanged();
+    return true;
 }
 
 void WindowBeamlineConf::applySettings(int requested)
@@ -155,9 +227,8 @@ void WindowBeamlineConf::applySettings(int requested)
     box->getOffsets(offX, offY);
     box->getCrossBar(top, right, bottom, left);
 
-    // nrad/cts times micrometres, over 1e9: micrometres per count. The ratio counts twice.
-    const double scaleX = (convX + convX) * distX / 1e9;
-    const double scaleY = (convY + convY) * distY / 1e9;
+    const double scaleX = positionScale(convX, distX);
+    const double scaleY = positionScale(convY, distY);
 
     BPM_SCALE_X[bpm] = scaleX;
     BPM_SCALE_Y[bpm] = scaleY;

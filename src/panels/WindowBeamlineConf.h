@@ -27,8 +27,11 @@ public:
     void showWindow();
     void loadSettings();
     void loadBPMbox(int bpm);
-    // Applies every shown box, then announces BPMscaleChanged.
-    void saveSettings();
+    // Applies every shown box, then announces BPMscaleChanged. A shown box whose
+    // position scale would be 0 or not finite (every position read as 0 µm, a
+    // centred beam that is not there) is refused with a message: nothing is applied
+    // and false is returned.
+    bool saveSettings();
     // bpm 0: BPM 1, any other value BPM 2.
     void applySettings(int bpm);
 
@@ -41,7 +44,14 @@ public slots:
     // Level 2 may edit; levels 0 and 1 see the boxes disabled.
     void checkUserLevel();
     void sendSettings(QAbstractButton *button);
+    // Save closes the dialog unless it was refused: the operator corrects the values
+    // typed.
+    void accept() override;
 
 private:
+    // Why the box's scales cannot be sent, one line per axis; empty when they can.
+    QStringList scaleFaults(int bpm) const;
+
     Ui::WindowBeamlineConf *ui;
+    bool saveRefused = false;
 };

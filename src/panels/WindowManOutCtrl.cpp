@@ -13,6 +13,12 @@
 #include "MailboxComm.h"
 #include "OutputsGuard.h"
 
+namespace {
+
+const QString kName = QStringLiteral("Manual Output Control");
+
+} // namespace
+
 WindowManOutCtrl::WindowManOutCtrl(QWidget *parent)
     : QDialog(parent), ui(new Ui::WindowManOutCtrl)
 {
@@ -33,6 +39,10 @@ WindowManOutCtrl::WindowManOutCtrl(QWidget *parent)
     // A node that does not open is reported when the dialog is used: at this point
     // the main window is still being built and nobody would see it.
     dacFd = DeviceNode::open(DeviceNodeName::Dac, O_RDWR | O_SYNC);
+
+    // A procedure may take the outputs and hand them back to the feedback while
+    // the dialog is open, or hidden.
+    OutputsGuard::watch(this, [this] { followHolder(); });
 }
 
 WindowManOutCtrl::~WindowManOutCtrl()
@@ -81,16 +91,30 @@ bool WindowManOutCtrl::dacNodeReady()
 
 void WindowManOutCtrl::showWindow()
 {
-    // The box only mirrors the multiplexer here, and only a read that worked ticks
-    // it: a failed one (negative) must not show the feedback's outputs as manual.
-    {
-        const QSignalBlocker quiet(ui->checboxEnableMan);
-        ui->checboxEnableMan->setChecked(mailboxComm->getOutputMux() == 0);
-    }
+    // Outputs on the host with nobody holding them were left under manual control
+    // (by an earlier run: leaving keeps it); holding them keeps procedures from
+    // starting under it unnoticed. On the feedback they are nobody's. A failed
+    // read (negative) changes nothing.
+    const int mux = mailboxComm->getOutputMux();
+    if (mux == 0 && !OutputsGuard::isHeld())
+        OutputsGuard::acquire(this, kName, OutputsGuard::Runs::Beside);
+    else if (mux > 0)
+        OutputsGuard::release(this);
+    followHolder();
     show();
     raise();
     activateWindow();
     dacNodeReady();
+}
+
+void WindowManOutCtrl::followHolder()
+{
+    const bool other = OutputsGuard::isHeld() && !OutputsGuard::isHeldBy(this);
+    ui->gridLayoutWidget->setEnabled(!other);
+    ui->checboxEnableMan->setEnabled(!other);
+    // Only shown, not sent: whoever holds or gave back the outputs set the multiplexer.
+    const QSignalBlocker quiet(ui->checboxEnableMan);
+    ui->checboxEnableMan->setChecked(OutputsGuard::isHeldBy(this));
 }
 
 void WindowManOutCtrl::enableMan_changed(bool enable)
@@ -99,7 +123,7 @@ void WindowManOutCtrl::enableMan_changed(bool enable)
     if (OutputsGuard::isHeld() && !OutputsGuard::isHeldBy(this)) {
         const QSignalBlocker quiet(ui->checboxEnableMan);
         ui->checboxEnableMan->setChecked(!enable);
-        OutputsGuard::showRefusal(this, QStringLiteral("Manual Output Control"));
+        OutputsGuard::showRefusal(this, kName);
         return;
     }
     // Taking the outputs from the feedback with nothing to drive them would leave
@@ -110,8 +134,7 @@ void WindowManOutCtrl::enableMan_changed(bool enable)
         return;
     }
     if (enable)
-        OutputsGuard::acquire(this, QStringLiteral("Manual Output Control"),
-                              OutputsGuard::Runs::Beside);
+        OutputsGuard::acquire(this, kName, OutputsGuard::Runs::Beside);
     else
         OutputsGuard::release(this);
     // 0: the outputs follow the host (this dialog, the procedures); 1: the feedback.

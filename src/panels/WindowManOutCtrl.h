@@ -23,7 +23,8 @@ public:
 
     // Sends the four spin-box voltages to the DAC node, whatever the multiplexer.
     void writeOutputs();
-    // Shows the dialog with "Enable Manual Control" as the multiplexer reads now.
+    // Shows the dialog with "Enable Manual Control" as the multiplexer reads now;
+    // outputs found on the host with nobody holding them are taken as manual control.
     void showWindow();
 
 private slots:
@@ -37,6 +38,9 @@ private:
     QDoubleSpinBox *box(int k) const;
     // Opens the DAC node if it is not open yet; tells the operator when it does not.
     bool dacNodeReady();
+    // Ticked exactly while this dialog holds the outputs; no control while another
+    // owner does.
+    void followHolder();
 
     Ui::WindowManOutCtrl *ui;
     int dacFd = -1;   // "/dev/nivra_vennick0", -1 when it did not open

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "BeamlineFixture.h"
+#include "DialogAnswerer.h"
 #include "MailboxComm.h"
 #include "OperatorInput.h"
 
@@ -25,6 +26,8 @@ protected:
         keys.removeIf([&](const QString &k) { return !k.startsWith(group + QLatin1Char('/')); });
         return keys;
     }
+
+    DialogAnswerer answerer;
 };
 
 TEST_F(BeamlineConfTest, ConstructionSendsTheRateOncePerBoxAndFollowsTheEncoderBoxes)
@@ -123,7 +126,7 @@ TEST_F(BeamlineConfTest, SaveAppliesEachShownBoxToArraysStoreAndController)
                                  "setTovashSumDiff(0, 0)",
                                  "setBPMoffsetTovash(0, 0, 12.5, -3.25)",
                                  "setCrossBar(1, 1, 0, 3, 2)",
-                                 "setBPMscale(1, 0.001, 0)",
+                                 "setBPMscale(1, 0.001, 0.001)",
                                  "setTovashType(1, 1)",
                                  "tovashEncoderSelect(1, 1)",
                                  "setTovashSumDiff(1, 1)",
@@ -140,9 +143,8 @@ TEST_F(BeamlineConfTest, SaveAppliesEachShownBoxToArraysStoreAndController)
     EXPECT_DOUBLE_EQ(BPM_OFFSET_X[0], 12.5);
     EXPECT_DOUBLE_EQ(BPM_OFFSET_Y[0], -3.25);
     EXPECT_DOUBLE_EQ(BPM_SCALE_X[1], 0.001);
-    EXPECT_DOUBLE_EQ(BPM_SCALE_Y[1], 0.0);   // loaded from an empty store: ratio 0
+    EXPECT_DOUBLE_EQ(BPM_SCALE_Y[1], 0.001);   // as loaded
     EXPECT_DOUBLE_EQ(BPM_DIST_X[1], 500000.0);
-    EXPECT_DOUBLE_EQ(BPM_DIST_Y[1], 0.0);
 
     const struct {
         const char *key;
@@ -169,6 +171,21 @@ TEST_F(BeamlineConfTest, SaveAppliesEachShownBoxToArraysStoreAndController)
     EXPECT_DOUBLE_EQ(nivraSimSetting("bpmScale", 0), 0.002);
     EXPECT_DOUBLE_EQ(nivraSimSetting("offsetTovash", 1), -3.25);
     EXPECT_EQ(nivraSimSetting("tovashSumDiff", 1), 1.0);
+
+    // A scale of 0 would read every position as a centred 0 µm: refused, nothing sent,
+    // the dialog open with the value typed. The distance counts in linear units too.
+    struct Refused { int bpm; const char *field; bool linear; const char *told; };
+    for (const Refused r : {Refused{0, "horNradCountDoubleSpinBox", false, "BPM 1: X conv ratio 0 gives the X position scale 0"},
+                            Refused{1, "vertDistanceCountsDoubleSpinBox", true, "BPM 2: Y sample distance 0 mm (editable in angular units) gives"}}) {
+        openWindow();
+        replaceText(field<QDoubleSpinBox>(r.bpm, r.field), "0");
+        if (r.linear)
+            chooseText(field<QComboBox>(r.bpm, "comboBoxEncoderIncrement"), "linear");
+        pressSave();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return answerer.last().text.contains(QLatin1String(r.told)); })) << r.told;
+        EXPECT_EQ(deviceCalls(), QStringList());
+        EXPECT_TRUE(window->isVisible() && field<QDoubleSpinBox>(r.bpm, r.field)->value() == 0.0);
+    }
 }
 
 TEST_F(BeamlineConfTest, HiddenBoxesAreNeitherAppliedNorStored)
@@ -185,7 +202,7 @@ TEST_F(BeamlineConfTest, HiddenBoxesAreNeitherAppliedNorStored)
     for (const QString &call : deviceCalls())
         EXPECT_TRUE(call.contains(QLatin1String("(0,"))) << call.toStdString();
     EXPECT_EQ(deviceCalls().size(), 6);
-    EXPECT_TRUE(storedKeys("BPM2").isEmpty());
+    EXPECT_EQ(storedKeys("BPM2").size(), 4);   // the fixture's scales alone
     EXPECT_DOUBLE_EQ(BPM_SCALE_X[1], 1.0);
     EXPECT_DOUBLE_EQ(BPM_DIST_X[1], 1000000.0);
     EXPECT_EQ(scaleChanged.count(), 1);
@@ -212,7 +229,7 @@ TEST_F(BeamlineConfTest, LoadingShowsStoredValuesAsTheBoxesHoldThem)
     config.setValue("BPM1/Offset_X", 0.00004);
     config.setValue("BPM1/Offset_Y", 5.5);
     config.setValue("BPM1/Distance_X", 1234.5);
-    config.setValue("BPM1/Distance_Y", 0.0);
+    config.setValue("BPM1/Distance_Y", 100000.0);
 
     makeWindow();
     nivraSimClearCallLog();
@@ -242,16 +259,14 @@ TEST_F(BeamlineConfTest, LoadingShowsStoredValuesAsTheBoxesHoldThem)
     openWindow();
     EXPECT_DOUBLE_EQ(field<QDoubleSpinBox>(0, "vertNradCountDoubleSpinBox")->value(), -2.0);
 
-    // Save writes back what the boxes hold. The electrodes follow the X choice alone;
-    // a distance of 0 stays 0 and gives scale 0, in linear units as well.
+    // Save writes back what the boxes hold. The electrodes follow the X choice alone.
     pressSave();
     EXPECT_DOUBLE_EQ(stored("BPM1/Distance_X").toDouble(), 1230.0);
     EXPECT_DOUBLE_EQ(stored("BPM1/Conv_X").toDouble(), 1.2346);
     EXPECT_DOUBLE_EQ(stored("BPM1/Offset_X").toDouble(), 0.0);
     EXPECT_EQ(stored("BPM1/Enc_Y").toInt(), 1);
     EXPECT_EQ(stored("BPM1/EncIncrement").toInt(), 1);
-    EXPECT_DOUBLE_EQ(BPM_DIST_Y[0], 0.0);
-    EXPECT_DOUBLE_EQ(BPM_SCALE_Y[0], 0.0);
+    EXPECT_DOUBLE_EQ(BPM_SCALE_Y[0], 2 * -2.0 * 100000.0 / 1e9);
     EXPECT_DOUBLE_EQ(BPM_SCALE_X[0], 2 * 1.2346 * 1230.0 / 1e9);
     const QStringList calls = deviceCalls();
     ASSERT_FALSE(calls.isEmpty());
@@ -269,7 +284,7 @@ TEST_F(BeamlineConfTest, AnyIndexButZeroAppliesBpm2)
     EXPECT_DOUBLE_EQ(BPM_DIST_X[1], 250000.0);
     EXPECT_DOUBLE_EQ(BPM_SCALE_X[0], -1.0);
     EXPECT_DOUBLE_EQ(stored("BPM2/Conv_X").toDouble(), 3.0);
-    EXPECT_EQ(SimCallLog::callsTo("setBPMscale"), QStringList({"setBPMscale(1, 0.0015, 0)"}));
+    EXPECT_EQ(SimCallLog::callsTo("setBPMscale"), QStringList({"setBPMscale(1, 0.0015, 0.001)"}));
 }
 
 TEST_F(BeamlineConfTest, OutOfRangeEncoderChoiceLoadsAsTheSecondEntry)
@@ -314,7 +329,7 @@ TEST_F(BeamlineConfTest, UserLevelGatesTheBoxesButNotSave)
         nivraSimClearCallLog();
         pressSave();
         EXPECT_EQ(SimCallLog::callsTo("setBPMscale"),
-                  QStringList({"setBPMscale(0, 0.0012, 0)", "setBPMscale(1, 0, 0)"}))
+                  QStringList({"setBPMscale(0, 0.0012, 0.001)", "setBPMscale(1, 0.001, 0.001)"}))
             << level;
         EXPECT_DOUBLE_EQ(stored("BPM1/Conv_X").toDouble(), 3.0);
     }
@@ -343,12 +358,13 @@ TEST_F(BeamlineConfTest, OnlySaveApplies)
     openWindow();
     replaceText(field<QDoubleSpinBox>(0, "horNradCountDoubleSpinBox"), "4");
     QSignalSpy scaleChanged(window.get(), &WindowBeamlineConf::BPMscaleChanged);
+    const QByteArray before = config.text();
 
     pressCancel();
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(window->result(), QDialog::Rejected);
     EXPECT_TRUE(deviceCalls().isEmpty());
-    EXPECT_FALSE(config.exists() && !config.keys().isEmpty());
+    EXPECT_EQ(config.text(), before);
     EXPECT_EQ(scaleChanged.count(), 0);
 
     // The button is recognised by its text, with or without the mnemonic, case and all.

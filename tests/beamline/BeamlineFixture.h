@@ -25,6 +25,10 @@ protected:
         ProgramEnvironment::SetUp();
         TovashHook::reset();
         userLevel = 2;
+        // Position scales a Save can send: ratio 1, 500 mm on every axis.
+        for (const char *key : {"Conv_X", "Conv_Y", "Distance_X", "Distance_Y"})
+            for (const char *group : {"BPM1/", "BPM2/"})
+                config.setValue(QLatin1String(group) + key, key[0] == 'C' ? 1.0 : 500000.0);
     }
 
     void TearDown() override

@@ -19,6 +19,7 @@
 #include "NivraLibrary.h"
 #include "NivraSim.h"
 #include "OperatorInput.h"
+#include "OutputsGuard.h"
 #include "ProgramEnvironment.h"
 #include "SimCallLog.h"
 #include "WidgetLookup.h"
@@ -116,6 +117,7 @@ TEST_F(ManOutCtrlTest, CheckBoxFollowsAndSetsTheOutputMultiplexer)
     // Showing reads the multiplexer and changes nothing on the controller.
     EXPECT_EQ(SimCallLog::callsTo("getOutputMux").size(), 1);
     EXPECT_TRUE(SimCallLog::callsTo("setOutputMux").isEmpty());
+    EXPECT_TRUE(OutputsGuard::isHeldBy(window.get()));
 
     nivraSimClearCallLog();
     setChecked(enableBox(), false);
@@ -130,6 +132,17 @@ TEST_F(ManOutCtrlTest, CheckBoxFollowsAndSetsTheOutputMultiplexer)
     // Closing changes nothing: the host keeps the outputs.
     window->close();
     EXPECT_EQ(deviceMux(), 0);
+
+    // No control of outputs a procedure holds, none shown after it hands them back.
+    setChecked(enableBox(), false);
+    const int scan = 0;
+    ASSERT_TRUE(OutputsGuard::acquire(&scan, QStringLiteral("Rocking Curve"), OutputsGuard::Runs::InGuiThread));
+    ASSERT_GE(setOutputMux(0), 0);
+    window->showWindow();
+    EXPECT_FALSE(enableBox()->isChecked() || enableBox()->isEnabled() || box(1)->isEnabled());
+    OutputsGuard::release(&scan);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return enableBox()->isEnabled() && box(1)->isEnabled(); }));
+    EXPECT_FALSE(enableBox()->isChecked());
 }
 
 TEST_F(ManOutCtrlTest, MultiplexerFailures)

@@ -14,6 +14,7 @@
 
 #include <climits>
 #include <memory>
+#include <utility>
 
 #include "AcquisitionSettings.h"
 #include "DialogAnswerer.h"
@@ -218,6 +219,21 @@ TEST_F(PidControlTest, UpdateSendsInFixedOrderAndStores)
     EXPECT_EQ(stored("PID_X")[0], 3000);
     EXPECT_EQ(stored("PID_Y")[0], 40000);
     EXPECT_EQ(answerer.count(), 0) << "no message for the operator";
+
+    // Output limits that leave no output: neither loop sent; equal limits go out.
+    for (const auto &[name, loop] : {std::pair{"posXwidget", "PID X"}, std::pair{"posYwidget", "PID Y"}}) {
+        auto *editor = child<WidgetPIDparams>(panel.get(), name);
+        typeValue(editor, "boxOmin", "5");
+        typeValue(editor, "boxOmax", "4.99");
+        nivraSimClearCallLog();
+        pressUpdate();
+        const QString told = QStringLiteral("%1: O min (5) is above O max (4.99).").arg(QLatin1String(loop));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return answerer.last().text.contains(told); })) << loop;
+        EXPECT_EQ(pidCalls(), QStringList());
+        typeValue(editor, "boxOmax", "5");
+        pressUpdate();
+        EXPECT_EQ(pidCalls().size(), 5);
+    }
 }
 
 TEST_F(PidControlTest, UserLevelGatesTheEditorsNotUpdate)
