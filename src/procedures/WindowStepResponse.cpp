@@ -17,9 +17,11 @@
 #include "AcquisitionSettings.h"
 #include "ConfigIni.h"
 #include "DeviceNode.h"
+#include "EncoderBoxes.h"
 #include "Logger.h"
 #include "MailboxComm.h"
 #include "OutputsGuard.h"
+#include "StepResponseAnalysis.h"
 
 namespace {
 
@@ -39,11 +41,9 @@ constexpr unsigned long kTailMs = 120;
 
 constexpr double kStepSpinValue = 0.1;
 
-// The response step must exceed this many standard deviations of the beam's motion
-// before the step, or no result is shown; the motion and the level at the step
-// instant are taken over at least this many samples (2 ms).
-constexpr double kResolvedNoiseFactor = 5.0;
-constexpr int kNoiseSamples = 100;
+// What the DAC outputs can give, volts.
+constexpr double kDacLimit = 12.0;
+
 const QString kNotResolved = QStringLiteral("not resolved");
 
 const QString kCannotOpenTitle = QStringLiteral("Cannot open file");
@@ -85,16 +85,6 @@ QCPItemText *makeText(QCustomPlot *plot, const QString &text, const QColor &colo
     item->position->setAxes(plot->xAxis, plot->yAxis2);
     item->position->setCoords(0, 0);
     return item;
-}
-
-// First index from `from` on whose value exceeds `level`, minus one; n - 1 when none.
-int crossing(const QVector<double> &v, int from, double level)
-{
-    const int n = v.size();
-    for (int k = std::max(from, 0); k < n; ++k)
-        if (v[k] > level)
-            return k - 1;
-    return n - 1;
 }
 
 } // namespace
@@ -208,6 +198,26 @@ bool WindowStepResponse::buildOutputVectors(StepPlan &plan)
     return dac[axis] >= 0 && dac[axis] < 4;
 }
 
+QString WindowStepResponse::refusal(const StepPlan &plan) const
+{
+    if (!(plan.step > 0.0))
+        return QStringLiteral("The step of the chosen axis is 0 V: there is no step to measure.");
+    // The DAC would hold its limit and the window would show a step it never made.
+    for (const DacOutputs *record : {&plan.b, &plan.a})
+        for (int c = 0; c < 4; ++c)
+            if (!(std::fabs(record->volts[c]) <= kDacLimit))
+                return QStringLiteral("Bias and bias + step must lie within the DAC outputs' range "
+                                      "of -12 to 12 V: DAC output %1 would be set to %2 V.")
+                    .arg(c + 1)
+                    .arg(record->volts[c]);
+    // Without its box the BPM's words in the display stream are zeros.
+    const int bpm = plan.responseWord >= 4 ? 1 : 0;
+    if (!EncoderBoxes::read().shows(bpm))
+        return QStringLiteral("BPM%1 has no encoder box: its response cannot be measured.")
+            .arg(bpm + 1);
+    return {};
+}
+
 void WindowStepResponse::stepRespProcedure()
 {
     // One procedure at a time holds the DAC outputs; a refused run sends nothing.
@@ -217,8 +227,9 @@ void WindowStepResponse::stepRespProcedure()
         return;
     }
 
-    // The map, the step and the nodes are checked before the feedback, the display
-    // rate or the outputs are touched: a refused run leaves them as they are.
+    // The map, the voltages, the BPM and the nodes are checked before the feedback,
+    // the display rate or the outputs are touched: a refused run leaves them as
+    // they are.
     StepPlan plan;
     if (!buildOutputVectors(plan)) {
         LOG_ERROR() << "Step response: the chosen axis's configured DAC channel"
@@ -228,10 +239,10 @@ void WindowStepResponse::stepRespProcedure()
                                             "configuration is not a channel 1 to 4."));
         return;
     }
-    if (!(plan.step > 0.0)) {
-        QMessageBox::warning(this, windowTitle(),
-                             QStringLiteral("The step of the chosen axis is 0 V: "
-                                            "there is no step to measure."));
+    const QString refused = refusal(plan);
+    if (!refused.isEmpty()) {
+        LOG_WARN() << "Step response refused:" << refused;
+        QMessageBox::warning(this, windowTitle(), refused);
         return;
     }
 
@@ -326,92 +337,13 @@ void WindowStepResponse::measure(int dac, int display, const StepPlan &plan)
     mailboxComm->setOutputMux(1);
 }
 
-WindowStepResponse::StepResult WindowStepResponse::analyseStep(const QVector<double> &stimulus,
-                                                               QVector<double> &response,
-                                                               double bias, double step, double rate)
-{
-    StepResult result;
-    const int n = std::min(stimulus.size(), response.size());
-    if (n < 2)
-        return result;
-
-    // A response that falls while the stimulus is up (a negative gain, an inverted
-    // display) is turned over so that the levels and crossings below hold. The
-    // test is the sign of the covariance, so a beam sitting at a negative position
-    // does not count as inverted.
-    double meanS = 0.0, meanR = 0.0;
-    for (int k = 0; k < n; ++k) {
-        meanS += stimulus[k];
-        meanR += response[k];
-    }
-    meanS /= n;
-    meanR /= n;
-    double covariance = 0.0;
-    for (int k = 0; k < n; ++k)
-        covariance += (stimulus[k] - meanS) * (response[k] - meanR);
-    result.inverted = covariance < 0.0;
-    if (result.inverted)
-        for (double &r : response)
-            r = -r;
-
-    // The step instant and the stimulus's return to the bias (n when it stays up).
-    const double half = bias + 0.5 * step;
-    const int iS = crossing(stimulus, 0, half);
-    int iF = n;
-    for (int k = std::max(iS + 1, 0); k < n; ++k)
-        if (stimulus[k] <= half) {
-            iF = k;
-            break;
-        }
-    auto meanOf = [&response](int from, int to) {
-        double sum = 0.0;
-        for (int k = from; k < to; ++k)
-            sum += response[k];
-        return sum / (to - from);
-    };
-
-    // Levels: y1 the mean of the second half of the step, when the response has
-    // settled; y0 the mean at the bias before the step and, where the record holds
-    // it, in the second half after the return, which cancels a slow drift.
-    const int pre = iS + 1;                 // samples before the step
-    const int settledFrom = pre + (iF - pre) / 2;
-    const bool haveStep = step > 0.0 && iS >= 0 && iS < n - 1 && pre >= kNoiseSamples
-                          && iF - settledFrom >= kNoiseSamples;
-    if (haveStep) {
-        result.y1 = meanOf(settledFrom, iF);
-        const int afterFrom = iF + (n - iF) / 2;
-        result.y0 = n - afterFrom >= kNoiseSamples ? 0.5 * (meanOf(0, pre) + meanOf(afterFrom, n))
-                                                   : meanOf(0, pre);
-    }
-    const double dc = result.y1 - result.y0;
-
-    // The beam's own motion at the bias, and its level just before the step: the
-    // crossings are taken from there, so that a beam that has wandered from its
-    // mean does not cross the 10 % level before the step has arrived.
-    double noise = 0.0, start = 0.0;
-    if (haveStep) {
-        const double m = meanOf(0, pre);
-        for (int k = 0; k < pre; ++k)
-            noise += (response[k] - m) * (response[k] - m);
-        noise = std::sqrt(noise / pre);
-        start = meanOf(pre - kNoiseSamples, pre);
-    }
-
-    const int i10 = crossing(response, iS + 1, start + 0.1 * dc);
-    const int i90 = crossing(response, i10, start + 0.9 * dc);
-    result.tS = iS / rate;
-    result.t10 = i10 / rate;
-    result.t90 = i90 / rate;
-    result.resolved = haveStep && dc > kResolvedNoiseFactor * noise && i90 < iF - 1;
-    return result;
-}
-
 void WindowStepResponse::analyse(const QVector<double> &stimulus, QVector<double> response,
                                  double bias, double step)
 {
     const int n = response.size();
     const double rate = kSampleRate;
-    const StepResult r = analyseStep(stimulus, response, bias, step, rate);
+    const StepResponseAnalysis::Result r =
+        StepResponseAnalysis::analyse(stimulus, response, bias, step, rate);
     if (r.inverted)
         ui->invertedLabel->setText(QStringLiteral("Inverted display"));
     else
@@ -440,7 +372,9 @@ void WindowStepResponse::analyse(const QVector<double> &stimulus, QVector<double
         // Numbers taken from the beam's own motion would look like a measurement.
         for (QLabel *l : {ui->dclabel, ui->Klabel, ui->Tdeadlabel, ui->Tsetlabel})
             l->setText(kNotResolved);
-        LOG_WARN() << "Step response: the step of" << step << "V is not resolved";
+        LOG_WARN() << "Step response: the step of" << step << "V is not resolved; uncertainty of"
+                   << "the gain" << r.gainSigma * 100 << "%, the dead time" << r.deadSigma * 1000
+                   << "ms, the rise time" << r.riseSigma * 1000 << "ms";
         ui->graph->rescaleAxes();
         ui->graph->replot(QCustomPlot::rpQueuedReplot);
         return;

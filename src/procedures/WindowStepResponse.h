@@ -22,27 +22,11 @@ class WindowStepResponse : public QDialog
     Q_OBJECT
 
 public:
-    // What one recorded step gives. Times in seconds from the record's first sample.
-    struct StepResult {
-        bool inverted = false;   // the response falls while the stimulus is up
-        bool resolved = false;   // the step stands out of the beam's own motion
-        double y0 = 0.0;         // response level at the bias
-        double y1 = 0.0;         // response level at bias + step
-        double tS = 0.0;         // step instant
-        double t10 = 0.0;        // 10 % and 90 % crossings after it
-        double t90 = 0.0;
-    };
-
     explicit WindowStepResponse(QWidget *parent = nullptr);
     ~WindowStepResponse() override;
 
     // Fills the bias boxes with the loops' configured offsets and shows the window.
     void showWindow();
-
-    // Levels and crossings of one record sampled at `rate`; an inverted response is
-    // turned over in place.
-    static StepResult analyseStep(const QVector<double> &stimulus, QVector<double> &response,
-                                  double bias, double step, double rate);
 
 public slots:
     void stepRespProcedure();
@@ -59,6 +43,9 @@ private:
     // The plan from the form and the configured DAC map. Returns false when the
     // chosen axis has no DAC channel 0 .. 3.
     bool buildOutputVectors(StepPlan &plan);
+    // Why the plan cannot be run as it stands, or empty: a 0 V step, a voltage
+    // the DAC outputs cannot give, a response BPM without its encoder box.
+    QString refusal(const StepPlan &plan) const;
     // The measurement proper, between opening and closing the two nodes.
     void measure(int dac, int display, const StepPlan &plan);
     void analyse(const QVector<double> &stimulus, QVector<double> response, double bias,

@@ -6,6 +6,7 @@
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
@@ -17,6 +18,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <utility>
 
@@ -28,9 +30,11 @@
 #include "DialogAnswerer.h"
 #include "NivraSim.h"
 #include "OperatorInput.h"
+#include "OutputsGuard.h"
 #include "ProgramEnvironment.h"
 #include "SimCallLog.h"
 #include "WidgetLookup.h"
+#include "StepResponseAnalysis.h"
 #include "WindowStepResponse.h"
 
 namespace {
@@ -68,8 +72,9 @@ void expectResultsAndMarkersAgree(QCustomPlot *plot, QWidget *window, double ste
     const double y0 = rise->start->coords().y();
     const double y1 = rise->end->coords().y();
     const double dc = y1 - y0;
+    // The times are the mean of the rising and the falling edge: half samples.
     for (double t : {tS, t10, t90})
-        EXPECT_DOUBLE_EQ(t * 50000, std::round(t * 50000)) << t;
+        EXPECT_NEAR(t * 100000, std::round(t * 100000), 1e-6) << t;
     EXPECT_LE(tS, t10);
     EXPECT_LE(t10, t90);
 
@@ -331,44 +336,78 @@ TEST_F(StepResponseTest, MeasuredStepOnTheBeam)
     }
 }
 
-// Records taken from the simulator at its default noise the way the window takes
-// them (bias, bias + step, bias for 100, 100 and 120 ms at 50 kHz): the dead time
-// counts from the step, the gain is the plant's whatever the beam's position, and a
-// step within the beam's own motion gives no numbers.
-TEST_F(StepResponseTest, AnalysisOfRecordedStepsAtDefaultNoise)
+// Records taken from the simulator the way the window takes them (bias, bias + step,
+// bias for 100, 100 and 120 ms at 50 kHz), over 40 seeds at the default noise, X and
+// Y, biases 0, 5 and 10 V: every result shown holds (gain within 10 % of the
+// plant's, dead time and rise time near the plant's 0.31 and 2.2 ms), a 2 V step is
+// nearly always resolved, a 0.1 V step never. Noise-free records of the same timing
+// pin the times, and a plant too slow to settle within the step is not resolved.
+TEST_F(StepResponseTest, AnalysisOfRecordedSteps)
 {
-    auto analysed = [](double bias, double step) {
-        nivraSimReset(5);
+    constexpr int kSeeds = 40;
+    const double gain[2] = {2.0, 1.5};   // BPM1 X and Y, um/V
+    const double steps[] = {0.1, 0.2, 0.5, 1.0, 2.0};
+    int resolved2V[2] = {0, 0};
+    for (int seed = 1; seed <= kSeeds; ++seed) {
+        nivraSimReset(seed);
         nivraSimUseManualClock(1);
         setDisplayFreq(50000, 1);
         setOutputMux(0);
+        const double bias = 5.0 * (seed % 3);
         const int dac = DeviceNode::open(DeviceNodeName::Dac, O_RDWR | O_SYNC);
-        for (const auto &[volts, seconds] : {std::pair{bias, 0.1}, {bias + step, 0.1}, {bias, 0.12}}) {
-            DacOutputs d{{volts, 0.0, 0.0, 0.0}};
-            DeviceNode::ioctl(dac, DAC_IOC_SET_OUTPUTS, &d);
-            nivraSimAdvance(seconds);
-        }
-        DeviceNode::close(dac);
         std::vector<DisplayRecord> records(14336);
-        getBuffer(records.data(), 14336);
-        QVector<double> s, r;
-        for (const DisplayRecord &rec : records) {
-            s << rec.dac[0];
-            r << rec.bpm1X;
-        }
-        return WindowStepResponse::analyseStep(s, r, bias, step, 50000);
-    };
-    double gains[3];
-    for (int i = 0; i < 3; ++i) {
-        const auto res = analysed(5.0 * i, 2.0);
-        ASSERT_TRUE(res.resolved) << i;
-        gains[i] = (res.y1 - res.y0) / 2.0;
-        EXPECT_NEAR(gains[i], 2.0, 0.1) << i;
-        EXPECT_NEAR(res.t10 - res.tS, 0.525e-3, 0.475e-3) << i;   // 0.05 .. 1 ms
+        for (int axis = 0; axis < 2; ++axis)
+            for (double step : steps) {
+                for (const auto &[up, seconds] : {std::pair{0.0, 0.1}, {step, 0.1}, {0.0, 0.12}}) {
+                    DacOutputs d{{bias, bias, 0.0, 0.0}};
+                    d.volts[axis] += up;
+                    DeviceNode::ioctl(dac, DAC_IOC_SET_OUTPUTS, &d);
+                    nivraSimAdvance(seconds);
+                }
+                getBuffer(records.data(), 14336);
+                QVector<double> s, r;
+                for (int k = 0; k < 14335; ++k) {
+                    s << records[k].dac[axis];
+                    r << records[k].word(axis);
+                }
+                const auto res = StepResponseAnalysis::analyse(s, r, bias, step, 50000);
+                if (step == 2.0)
+                    resolved2V[axis] += res.resolved;
+                if (step < 0.2) {
+                    EXPECT_FALSE(res.resolved) << seed << " " << axis;
+                }
+                if (!res.resolved)
+                    continue;
+                const double k = (res.y1 - res.y0) / step / gain[axis];
+                const double dead = (res.t10 - res.tS) * 1000, rise = (res.t90 - res.t10) * 1000;
+                const bool holds = std::fabs(k - 1) <= 0.1 && dead >= 0.15 && dead <= 0.5
+                                   && rise >= 1.5 && rise <= 3.0;
+                EXPECT_TRUE(holds) << "seed " << seed << " axis " << axis << " step " << step
+                                   << ": K/gain " << k << ", Tdead " << dead << ", Tset " << rise;
+            }
+        DeviceNode::close(dac);
     }
-    EXPECT_NEAR(gains[1], gains[0], 0.02 * gains[0]);
-    EXPECT_NEAR(gains[2], gains[0], 0.02 * gains[0]);
-    EXPECT_FALSE(analysed(0.0, 0.1).resolved);
+    EXPECT_GE(resolved2V[0], kSeeds - 1);
+    EXPECT_GE(resolved2V[1], kSeeds - 1);
+
+    for (const auto &[tau, settles] : {std::pair{1e-3, true}, {8e-3, false}}) {
+        auto stepped = [](int k) { return k > 3335 && k <= 8335 ? 1.0 : 0.0; };
+        QVector<double> s(14335), r(14335);
+        double y = 0.0;
+        for (int k = 0; k < 14335; ++k) {
+            s[k] = stepped(k);
+            y += (1.0 - std::exp(-1.0 / (50000 * tau))) * (stepped(k - 10) - y);   // 0.2 ms late
+            r[k] = 3.0 + 2.0 * y;
+        }
+        const auto res = StepResponseAnalysis::analyse(s, r, 0.0, 1.0, 50000);
+        ASSERT_EQ(res.resolved, settles) << tau;
+        if (!settles)
+            continue;
+        EXPECT_NEAR(res.y0, 3.0, 1e-6);
+        EXPECT_NEAR(res.y1, 5.0, 1e-3);
+        EXPECT_NEAR((res.t10 - res.tS) * 1000, 0.31, 0.03);
+        EXPECT_NEAR((res.t90 - res.t10) * 1000, 2.2, 0.05);
+    }
 }
 
 // Stepping the intensity loop's output away from the rocking peak (4.2 V) lowers
@@ -414,6 +453,7 @@ TEST_F(StepResponseTest, NodeAndReadFailures)
     EXPECT_EQ(nivraSimCallCount("setOutputMux"), 0);
     EXPECT_EQ(nivraSimCallCount("setDisplayFreq"), 0);
     EXPECT_EQ(SimCallLog::callsTo("close"), QStringList{QStringLiteral("close(1000)")});
+    EXPECT_FALSE(OutputsGuard::isHeld());   // free for the next procedure
     nivraSimClearFaults();
 
     // DAC node missing: no step could be written, so nothing is measured either.
@@ -430,6 +470,7 @@ TEST_F(StepResponseTest, NodeAndReadFailures)
     EXPECT_EQ(nivraSimCallCount("setDisplayFreq"), 0);
     EXPECT_TRUE(SimCallLog::callsTo("read").isEmpty());
     EXPECT_EQ(SimCallLog::callsTo("close").size(), 1);
+    EXPECT_FALSE(OutputsGuard::isHeld());
     nivraSimClearFaults();
 
     // A read too short to analyse: the outputs still go back to the feedback and no
@@ -447,26 +488,42 @@ TEST_F(StepResponseTest, NodeAndReadFailures)
     EXPECT_EQ(plot->graph(1)->data()->size(), 0);
     nivraSimClearFaults();
 
-    // The chosen axis mapped to no DAC channel: refused before anything is written.
-    answerer.clear();
-    nivraSimClearCallLog();
-    // So is a step of 0 V: both leave the device and the display rate untouched.
+    // Refused before anything is sent, each with its message: the chosen axis
+    // mapped to no DAC channel, a step of 0 V, a voltage beyond the DAC's 12 V (in
+    // the step or in another loop's bias), the response BPM without its encoder box.
     SAMP_FREQ = 1000;
-    for (const char *key : {"Beamline/DAC_posX", "step"}) {
+    const std::pair<const char *, std::function<void()>> refusals[] = {
+        {"not a channel 1 to 4", [&] { config.setValue(QStringLiteral("Beamline/DAC_posX"), 4); }},
+        {"0 V", [&] { box("posXStepDoubleSpinBox")->setValue(0.0); }},
+        {"DAC output 1 would be set to 60 V",
+         [&] {
+             box("posXbiasDoubleSpinBox")->setValue(50.0);
+             box("posXStepDoubleSpinBox")->setValue(10.0);
+         }},
+        {"DAC output 3 would be set to 12.5 V", [&] { box("i0biasDoubleSpinBox")->setValue(12.5); }},
+        {"BPM1 has no encoder box", [&] { nivraSimSetSfpModule(0, 0, 0, 0, 0); }},
+        {"BPM2 has no encoder box",
+         [&] { setChecked(child<QCheckBox>(window.get(), "useBPM2checkbox"), true); nivraSimSetTovash(1, 0); }},
+    };
+    for (const auto &[why, arrange] : refusals) {
+        config.setValue(QStringLiteral("Beamline/DAC_posX"), 0);
+        window->showWindow();   // biases from the configuration: 0 V
+        tick("stepInXbutton");
+        setChecked(child<QCheckBox>(window.get(), "useBPM2checkbox"), false);
+        nivraSimReset(1);
+        arrange();
         answerer.clear();
         nivraSimClearCallLog();
-        if (QByteArray(key) == "step") {
-            config.setValue(QStringLiteral("Beamline/DAC_posX"), 0);
-            box("posXStepDoubleSpinBox")->setValue(0.0);
-        } else {
-            config.setValue(QString::fromLatin1(key), 4);
-        }
         mailbox->pidStatus = PID_FEEDBACK_ON;
         run();
-        EXPECT_EQ(SimCallLog::calls(), QStringList()) << key;
-        EXPECT_EQ(int(SAMP_FREQ), 1000) << key;
-        ASSERT_EQ(answerer.count(), 1) << key;
+        const QStringList sent = SimCallLog::calls().filter(QRegularExpression("^(?!getTovashes)"));
+        EXPECT_EQ(sent, QStringList()) << why;
+        EXPECT_EQ(int(SAMP_FREQ), 1000) << why;
+        EXPECT_FALSE(OutputsGuard::isHeld()) << why;
+        ASSERT_EQ(answerer.count(), 1) << why;
         EXPECT_EQ(answerer.last().kind, QStringLiteral("warning"));
+        EXPECT_TRUE(answerer.last().text.contains(QString::fromLatin1(why)))
+            << why << ": " << answerer.last().text.toStdString();
     }
 }
 
