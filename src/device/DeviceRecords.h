@@ -62,6 +62,9 @@ struct CurrentReadings {
 
 // Record written to the DAC node: the four outputs, then a word that is always 1.
 struct DacOutputs {
+    // What the outputs can put out; the DAC clips anything beyond.
+    static constexpr double MaxVolts = 12.0;
+
     double volts[4];
     std::uint32_t apply = 1;
     std::uint8_t fill[4] = {0, 0, 0, 0};

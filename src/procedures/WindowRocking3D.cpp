@@ -30,8 +30,6 @@ namespace {
 const QString kName = QStringLiteral("3D Rocking Curve");
 constexpr int kReadingsPerPoint = 10;
 constexpr const char *kLineEnd = "\r\n";
-// What the DAC outputs can put out; the device clips anything beyond.
-constexpr double kDacLimit = 12.0;
 
 void threadSleep(unsigned long microseconds)
 {
@@ -156,10 +154,10 @@ bool WindowRocking3D::scan()
     // another running scan; a refusal keeps the last grid's parameters.
     for (const double volts : {m_params.xMin, m_params.xMin + m_params.xRange, m_params.yMin,
                                m_params.yMin + m_params.yRange}) {
-        if (std::abs(volts) <= kDacLimit + 1e-9)   // min + range may miss a typed 12 by a rounding
+        if (std::abs(volts) <= DacOutputs::MaxVolts + 1e-9)   // min + range may miss a typed 12 by a rounding
             continue;
         const QString text = QStringLiteral("X and Y limits must lie within the DAC outputs' range of "
-                                            "-%1 V to %1 V.").arg(kDacLimit);
+                                            "-%1 V to %1 V.").arg(DacOutputs::MaxVolts);
         LOG_WARN() << "3D rocking scan not started:" << text;
         QMessageBox::warning(this, kName, text);
         return false;

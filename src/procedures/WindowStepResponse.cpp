@@ -41,8 +41,6 @@ constexpr unsigned long kTailMs = 120;
 
 constexpr double kStepSpinValue = 0.1;
 
-// What the DAC outputs can give, volts.
-constexpr double kDacLimit = 12.0;
 
 const QString kNotResolved = QStringLiteral("not resolved");
 
@@ -205,7 +203,7 @@ QString WindowStepResponse::refusal(const StepPlan &plan) const
     // The DAC would hold its limit and the window would show a step it never made.
     for (const DacOutputs *record : {&plan.b, &plan.a})
         for (int c = 0; c < 4; ++c)
-            if (!(std::fabs(record->volts[c]) <= kDacLimit))
+            if (!(std::fabs(record->volts[c]) <= DacOutputs::MaxVolts))
                 return QStringLiteral("Bias and bias + step must lie within the DAC outputs' range "
                                       "of -12 to 12 V: DAC output %1 would be set to %2 V.")
                     .arg(c + 1)
