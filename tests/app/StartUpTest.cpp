@@ -1,12 +1,16 @@
 // Start-up against the simulator and a temporary configuration file: the per-BPM
 // calibration that reaches the process-wide arrays and the defaults that reach the
 // controller, whatever it held before.
+#include <QDir>
+#include <QFile>
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
 
 #include "AcquisitionSettings.h"
+#include "LogCapture.h"
 #include "NivraLibrary.h"
 #include "NivraSim.h"
 #include "ProgramEnvironment.h"
@@ -52,6 +56,37 @@ TEST_F(StartUpTest, CalibrationComesFromBothBpmGroupsAndMissingKeysReadZero)
     EXPECT_DOUBLE_EQ(BPM_SCALE_Y[1], 4.0);
     EXPECT_DOUBLE_EQ(BPM_DIST_X[1], 0.0);
     EXPECT_DOUBLE_EQ(BPM_DIST_Y[1], 7000.0);
+}
+
+// A file that gives nothing is reported once, at Warn, before the calibration reads.
+TEST_F(StartUpTest, UnusableConfigurationIsReportedOnce)
+{
+    const QString good = QStringLiteral("[BPM1]\nScale_X=2\n");
+    QByteArray utf16("\xff\xfe");
+    for (QChar c : good)
+        utf16.append(char(c.unicode())).append('\0');
+    const struct {
+        const char *name;
+        QByteArray text;   // null: no file; "/": a folder where the file should be
+        bool reported;
+    } cases[] = {{"missing", QByteArray(), true},
+                 {"empty", QByteArray(""), true},
+                 {"garbage", QByteArray("\x01\x02 no settings here\n=\n[ x\n"), true},
+                 {"UTF-16", utf16, true},
+                 {"folder", QByteArray("/"), true},
+                 {"usable", good.toLatin1(), false}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(config.path());
+        QDir().rmdir(config.path());
+        if (c.text == "/")
+            ASSERT_TRUE(QDir().mkdir(config.path()));
+        else if (!c.text.isNull())
+            writeConfig(c.text);
+        LogCapture log;
+        StartUp::loadBpmCalibration();
+        EXPECT_EQ(log.texts(Logging::WarnLevel).filter(config.path()).size(), c.reported ? 1 : 0);
+    }
 }
 
 TEST_F(StartUpTest, DefaultsClearBothBeamOffChecksAndKeepTheOthers)
