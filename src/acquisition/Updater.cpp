@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 
 #include "AcquisitionSettings.h"
 #include "DeviceNode.h"
@@ -123,10 +124,11 @@ void Updater::reportFatalFetch()
         return;
     }
     auto *waiting = new QObject(this);
-    OutputsGuard::watch(waiting, [this, waiting] {
-        if (OutputsGuard::heldInGuiThread() || waiting->property("done").toBool())
+    auto shown = std::make_shared<bool>(false);
+    OutputsGuard::watch(waiting, [this, waiting, shown] {
+        if (*shown || OutputsGuard::heldInGuiThread())
             return;
-        waiting->setProperty("done", true);
+        *shown = true;
         waiting->deleteLater();
         showFatalFetchAndQuit();
     });
