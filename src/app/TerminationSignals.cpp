@@ -43,6 +43,8 @@ TerminationSignals::TerminationSignals(std::function<void(int)> leave, QObject *
 
 TerminationSignals::~TerminationSignals()
 {
+    if (!m_notifier)
+        return;   // another object holds the pair
     for (int s : kSignals)
         ::signal(s, SIG_DFL);
     delete m_notifier;
