@@ -5,7 +5,8 @@ set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config
           qt6-base-dev libqt6opengl6-dev qt6-svg-dev libqcustomplot-dev libqcustomplot2.1-qt6
           libfftw3-dev libarmadillo-dev libgtest-dev libbenchmark-dev libgl-dev
-          xvfb xauth x11-utils libgl1-mesa-dri xdotool imagemagick fonts-dejavu-core)
+          xvfb xauth x11-utils libgl1-mesa-dri xdotool imagemagick fonts-dejavu-core
+          util-linux mount)   # unshare and mount: the end-to-end runs' private configuration
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

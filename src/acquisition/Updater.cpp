@@ -8,12 +8,14 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 
 #include "AcquisitionSettings.h"
 #include "DeviceNode.h"
 #include "GraphRefill.h"
 #include "Logger.h"
 #include "NivraLibrary.h"
+#include "OutputsGuard.h"
 #include "Spectrum.h"
 
 Updater::Updater(QObject *parent)
@@ -110,6 +112,30 @@ void Updater::reportFatalFetch()
     if (acquisitionTimer)
         acquisitionTimer->stop();
     fatalMessageOpen = true;
+
+    // A running procedure ends first and hands the outputs back, as on Exit; main
+    // then switches the generator off. One that runs in this thread returns at its
+    // next point, maybe from the very event processing this cycle runs in: the
+    // message waits for it, so that no scan sits at one of its voltages with the
+    // feedback off for as long as nobody answers.
+    OutputsGuard::stopHolder();
+    if (!OutputsGuard::heldInGuiThread()) {
+        showFatalFetchAndQuit();
+        return;
+    }
+    auto *waiting = new QObject(this);
+    auto shown = std::make_shared<bool>(false);
+    OutputsGuard::watch(waiting, [this, waiting, shown] {
+        if (*shown || OutputsGuard::heldInGuiThread())
+            return;
+        *shown = true;
+        waiting->deleteLater();
+        showFatalFetchAndQuit();
+    });
+}
+
+void Updater::showFatalFetchAndQuit()
+{
     QMessageBox::critical(nullptr, QStringLiteral("Cannot open file"),
                           QStringLiteral("System file /dev/nivra_dma_displ could not be opened.\n\n"
                                          "Please check if NIVRA driver is loaded.\n"

@@ -67,7 +67,9 @@ signals:
 
 private:
     void refillSpectra(int n, double sampleRate);
+    // Stops a running procedure, then shows the fatal message and ends the program.
     void reportFatalFetch();
+    void showFatalFetchAndQuit();
 
     GraphSlots graphData;   // one container per (kind, index); kinds 0 and 1 use index 0
     std::unique_ptr<DisplayRecord[]> displayBuffer;

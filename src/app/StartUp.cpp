@@ -9,6 +9,8 @@
 
 void StartUp::loadBpmCalibration()
 {
+    // A file that gives nothing is said once, here: everything below would read 0.
+    configIni->checkFile();
     for (int b = 0; b < 2; ++b) {
         BPM_SCALE_X[b] = configIni->readConfigScaleX(b);
         BPM_SCALE_Y[b] = configIni->readConfigScaleY(b);

@@ -19,6 +19,7 @@
 #include "MainWindow.h"
 #include "NivraLibrary.h"
 #include "StartUp.h"
+#include "TerminationSignals.h"
 #include "Updater.h"
 
 int main(int argc, char *argv[])
@@ -51,6 +52,12 @@ int main(int argc, char *argv[])
     auto *mainWindow = new MainWindow();
     mainWindow->setWindowState(Qt::WindowMaximized);
     mainWindow->show();
+
+    // A termination signal leaves as File > Exit does, with 128 + the signal's number
+    // (the shell's code for a death by that signal: 143 for SIGTERM), so that a
+    // supervisor still sees why the program ended.
+    auto *terminationSignals = new TerminationSignals(
+        [mainWindow](int signal) { mainWindow->leave(128 + signal); });
 
     // 9. Style sheet; without it the default style stays, silently.
     auto *styleFile = new QFile(QStringLiteral(":/qss/style.qss"));
@@ -92,6 +99,7 @@ int main(int argc, char *argv[])
 
     delete acquisitionTimer;
     delete styleFile;
+    delete terminationSignals;   // a signal from here on ends the program at once
     delete mainWindow;   // with its children, the login dialog among them
     dialogLogin = nullptr;
     delete deviceThread;

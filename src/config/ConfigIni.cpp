@@ -1,9 +1,11 @@
 #include "ConfigIni.h"
 
+#include <QFile>
 #include <QSettings>
 #include <QStringList>
 #include <QVariant>
 
+#include <algorithm>
 #include <cmath>
 
 #include "Logger.h"
@@ -159,6 +161,34 @@ QString ConfigIni::filePath()
 void ConfigIni::setFilePathForTesting(const QString &path)
 {
     filePathOverride() = path;
+}
+
+bool ConfigIni::checkFile()
+{
+    const QString path = filePath();
+    QString problem;
+    QFile file(path);
+    if (!file.exists()) {
+        problem = QStringLiteral("is missing");
+    } else if (!file.open(QIODevice::ReadOnly)) {
+        problem = QStringLiteral("cannot be read (%1)").arg(file.errorString());
+    } else {
+        Store settings;
+        static const QStringList known = {
+            QStringLiteral("BPM1"),  QStringLiteral("BPM2"),      QStringLiteral("Beamline"),
+            QStringLiteral("PID_X"), QStringLiteral("PID_Y"),     QStringLiteral("PID_I0"),
+            QStringLiteral("IIR_X"), QStringLiteral("ROCandROI"), QStringLiteral("ROCandROI2")};
+        const QStringList groups = settings.childGroups();
+        const bool usable = std::any_of(groups.begin(), groups.end(),
+                                        [](const QString &g) { return known.contains(g); });
+        if (settings.status() == QSettings::FormatError || !usable)
+            problem = QStringLiteral("holds no settings this program can read");
+    }
+    if (problem.isEmpty())
+        return true;
+    LOG_WARN() << "Configuration file" << path << problem
+               << "- scales, offsets, PID values and ROC limits start at 0 until saved";
+    return false;
 }
 
 void ConfigIni::writeConfigOrient(int value, int bpm) { writeBpm("Orient", bpm, value); }

@@ -29,6 +29,11 @@ public:
     // Points the store at another file (tests only; an empty path restores the real one).
     static void setFilePathForTesting(const QString &path);
 
+    // Logs one Warn line and returns false when the file is missing, cannot be read,
+    // or holds none of the program's groups (empty, garbage, another encoding): every
+    // setting then reads its default, mostly 0. Called once at start.
+    bool checkFile();
+
     // BPMn / Orient
     void writeConfigOrient(int value, int bpm);
     int readConfigOrient(int bpm);

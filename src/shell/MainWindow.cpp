@@ -469,10 +469,15 @@ void MainWindow::showAboutDialog()
 
 void MainWindow::Exit()
 {
+    leave(0);
+}
+
+void MainWindow::leave(int exitCode)
+{
     // A running procedure ends first, handing the outputs back as its own Stop does;
     // a scan that lets events in returns at its next point and the loop then ends.
     OutputsGuard::stopHolder();
-    QCoreApplication::exit(0);
+    QCoreApplication::exit(exitCode);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

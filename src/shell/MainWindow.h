@@ -72,6 +72,11 @@ public slots:
     void showLogWindow();
     void showFrequencyAnalysisWindow();
 
+public:
+    // Ends the program with `exitCode` the way "&Exit" does (a running procedure is
+    // asked to stop first); also the way out on a termination signal.
+    void leave(int exitCode);
+
 protected:
     // Closing the main window ends the program as "&Exit" does, even while another
     // top-level window (the log window) is still open.

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QSignalSpy>
 #include <QStringList>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -20,6 +21,7 @@
 #include "Logger.h"
 #include "NivraLibrary.h"
 #include "NivraSim.h"
+#include "OutputsGuard.h"
 #include "ProgramEnvironment.h"
 #include "Updater.h"
 
@@ -363,6 +365,32 @@ TEST_F(UpdaterCycle, OpenFatalMessageDoesNotStack)
         EXPECT_EQ(acquisition.isActive(), !handedOver);
         engine->setTimer(nullptr);
     }
+}
+
+// During a procedure that runs in the GUI thread (its points let events in, so the
+// cycle runs inside it) the procedure is stopped first and the message waits until
+// it has handed the outputs back; then the program ends with 1.
+TEST_F(UpdaterCycle, FatalFetchStopsTheRunningProcedureFirst)
+{
+    nivraSimShortRead(10);
+    DialogAnswerer answerer;
+    bool stopped = false;
+    int boxesWhenHandedBack = -1;
+    QTimer::singleShot(0, [&] {
+        const OutputsGuard::Claim claim(&answerer, QStringLiteral("Scan"),
+                                        OutputsGuard::Runs::InGuiThread, [&] { stopped = true; });
+        QTimer::singleShot(0, engine.get(), &Updater::updateGraphs);
+        for (int point = 0; point < 500 && !stopped; ++point) {
+            QCoreApplication::processEvents();
+            QThread::msleep(2);
+        }
+        boxesWhenHandedBack = answerer.count();
+    });
+    EXPECT_EQ(runUntilQuit(), EXIT_FAILURE);
+    EXPECT_TRUE(stopped);
+    EXPECT_EQ(boxesWhenHandedBack, 0);
+    EXPECT_EQ(answerer.count(), 1);
+    EXPECT_FALSE(OutputsGuard::isHeld());
 }
 
 // Corrupted records (NaN positions) must neither upset the sort nor go missing:

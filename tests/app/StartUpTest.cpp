@@ -1,12 +1,16 @@
 // Start-up against the simulator and a temporary configuration file: the per-BPM
 // calibration that reaches the process-wide arrays and the defaults that reach the
 // controller, whatever it held before.
+#include <QDir>
+#include <QFile>
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
 
 #include "AcquisitionSettings.h"
+#include "LogCapture.h"
 #include "NivraLibrary.h"
 #include "NivraSim.h"
 #include "ProgramEnvironment.h"
@@ -52,6 +56,27 @@ TEST_F(StartUpTest, CalibrationComesFromBothBpmGroupsAndMissingKeysReadZero)
     EXPECT_DOUBLE_EQ(BPM_SCALE_Y[1], 4.0);
     EXPECT_DOUBLE_EQ(BPM_DIST_X[1], 0.0);
     EXPECT_DOUBLE_EQ(BPM_DIST_Y[1], 7000.0);
+}
+
+// A file that gives nothing is reported once, at Warn, before the calibration reads.
+// Text "/" stands for a folder where the file should be, a null text for no file.
+TEST_F(StartUpTest, UnusableConfigurationIsReportedOnce)
+{
+    const QString good = QStringLiteral("[BPM1]\nScale_X=2\n");
+    const QByteArray utf16(reinterpret_cast<const char *>(good.utf16()), 2 * good.size());
+    for (const QByteArray &text : {QByteArray(), QByteArray(""), QByteArray("\x01 no [ settings\n=\n"),
+                                   utf16, QByteArray("/"), good.toLatin1()}) {
+        SCOPED_TRACE(text.constData());
+        QFile::remove(config.path());
+        QDir().rmdir(config.path());
+        if (text == "/")
+            ASSERT_TRUE(QDir().mkdir(config.path()));
+        else if (!text.isNull())
+            writeConfig(text);
+        LogCapture log;
+        StartUp::loadBpmCalibration();
+        EXPECT_EQ(log.texts(Logging::WarnLevel).filter(config.path()).size(), text == good.toLatin1() ? 0 : 1);
+    }
 }
 
 TEST_F(StartUpTest, DefaultsClearBothBeamOffChecksAndKeepTheOthers)

@@ -345,7 +345,8 @@ TEST_F(ConfigIniTest, HandEditedFileReadsBadValuesAsZeroAndNonFiniteOnesAsMissin
 {
     ASSERT_TRUE(config.writeText("[BPM1]\nScale_X=abc\nOrient=3.7\nDistance_X=12.5e3\nOffset_X=nan\n"
                                  "Distance_Y=1e999\n[Beamline]\nDAC_posX=two\nBeamThreshold=none\n"
-                                 "BeamThreshold2=-inf\n[ROCandROI]\nRoiX=10\nRocX=x\n"));
+                                 "BeamThreshold2=-inf\n[ROCandROI]\nRoiX=10\nRocX=x\nRoiY=nan\nRoiI0max=inf\n"
+                                 "[PID_X]\nKp=nan\nOmax=1e999\nOmin=-2\n"));
     EXPECT_EQ(store.readConfigScaleX(0), 0.0);
     EXPECT_EQ(store.readConfigOrient(0), 0);   // not an integer
     EXPECT_EQ(store.readConfigDistanceX(0), 12500.0);
@@ -371,7 +372,15 @@ TEST_F(ConfigIniTest, HandEditedFileReadsBadValuesAsZeroAndNonFiniteOnesAsMissin
     store.readConfigROCandROI(&roiX, &roiY, &lo, &hi, &percent, 0);
     EXPECT_EQ(roiX, 10.0);
     EXPECT_EQ(roiY, 0.0);
+    EXPECT_EQ(hi, 0.0);
     EXPECT_EQ(percent, 0.0);
+
+    double p[10];
+    std::fill(std::begin(p), std::end(p), -1.0);
+    store.readConfigPIDX(&p[0], &p[1], &p[2], &p[3], &p[4], &p[5], &p[6], &p[7], &p[8], &p[9]);
+    EXPECT_EQ(p[1], 0.0);   // Kp
+    EXPECT_EQ(p[6], -2.0);
+    EXPECT_EQ(p[7], 0.0);   // Omax
 }
 
 TEST_F(ConfigIniTest, EveryCallSeesTheFileAsItIsNow)

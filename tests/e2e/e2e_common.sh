@@ -1,8 +1,15 @@
 # Shared steps of the end-to-end scripts: a fresh work directory with the simulator's
 # trace, starting the program, the log window saved through its save dialog, and
-# leaving through File > Exit. Sourced; expects APP and WORK to be set.
+# leaving through File > Exit. Sourced; expects APP and WORK to be set. Every wait is
+# for a condition, bounded; a fixed pause only paces input.
 
 TITLE='NIVRA-ENC Local User Interface v2.0.0'
+# The program's configuration folder, private to this run (tests/e2e/private_config.sh).
+CONFIG=/opt/Drubek/NIVRA/config.ini
+if [ -z "${NIVRA_E2E_PRIVATE_CONFIG:-}" ]; then
+    echo "FAIL: run through private_config.sh, which keeps the real $CONFIG out of reach"
+    exit 1
+fi
 
 rm -rf "$WORK"
 mkdir -p "$WORK"
@@ -22,6 +29,37 @@ fail() {
     exit 1
 }
 pass() { echo "ok: $*"; }
+# Runs the command every tenth of a second until it succeeds; false after $1 seconds.
+wait_for() { # seconds command...
+    local tries=$(($1 * 10))
+    shift
+    until "$@"; do
+        tries=$((tries - 1))
+        [ "$tries" -gt 0 ] || return 1
+        sleep 0.1
+    done
+}
+# The number of the trace's next line.
+trace_lines() { echo $(($(wc -l <"$NIVRA_SIM_TRACE") + 1)); }
+# True when at least $3 (default 1) lines of the trace from line $1 on match regex $2.
+trace_has() { [ "$(tail -n +"$1" "$NIVRA_SIM_TRACE" | grep -c -E "$2")" -ge "${3:-1}" ]; }
+# The program's visible windows, menus included.
+visible_windows() { xdotool search --onlyvisible --pid "$PID" 2>/dev/null | wc -l; }
+# Opens the main window's menu alt+$1 and waits until it shows.
+open_menu() {
+    focus "$WIN"
+    local before
+    before=$(visible_windows)
+    xdotool key "alt+$1"
+    wait_for 5 eval '[ "$(visible_windows)" -gt "$before" ]' || fail "menu alt+$1 did not open"
+}
+# Makes the main window fill the screen, as a window manager would; sets WIDTH, HEIGHT.
+fill_screen() {
+    eval "$(xdotool getdisplaygeometry --shell)"
+    xdotool windowmove "$WIN" 0 0 windowsize "$WIN" "$WIDTH" "$HEIGHT"
+    wait_for 5 eval '[ "$(xdotool getwindowgeometry "$WIN" | grep -c "Geometry: ${WIDTH}x${HEIGHT}")" -eq 1 ]' ||
+        fail "main window not resized to ${WIDTH}x${HEIGHT}"
+}
 focus() { xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"; sleep 0.3; }
 
 # Starts the program with the given arguments; sets PID, T0 (the start time) and WIN.
@@ -36,22 +74,27 @@ start_app() {
 # Opens a window from the main window's menu (alt+<menu key>, then <item key>) and
 # focuses it; sets OPENED to its id.
 open_from_menu() { # menu-key item-key title
-    focus "$WIN"
-    xdotool key "alt+$1"
-    sleep 0.5
+    open_menu "$1"
     xdotool key "$2"
     OPENED=$(timeout 10 xdotool search --sync --onlyvisible --name "^$3\$" | head -1)
     [ -n "$OPENED" ] || fail "no window '$3'"
     focus "$OPENED"
 }
 
-# Status > Log in as "admin": the tools and the status panel open at this level.
+# Status > Log in as "admin": the tools and the status panel open at this level. Waits
+# until the controller granted it and the status panel has polled the level.
 login_admin() {
+    local from
+    from=$(trace_lines)
     open_from_menu s l 'Log in'
     xdotool type --delay 30 admin
     xdotool key Tab
     xdotool type --delay 30 admin
     xdotool key Return
+    wait_for 10 trace_has "$from" '^getLock\("admin", "admin"\) -> 2' ||
+        fail "controller did not grant admin"
+    from=$(grep -n '^getLock("admin", "admin") -> 2' "$NIVRA_SIM_TRACE" | tail -1 | cut -d: -f1)
+    wait_for 10 trace_has "$from" '^getLockStatus\(\) -> 2' || fail "status panel did not see admin"
 }
 
 # Help > Log, then the given keys in the log window, then its save dialog: the lines
@@ -75,9 +118,7 @@ save_log_window() {
 
 # File > Exit; the program must end within ten seconds with code 0.
 exit_by_menu() {
-    focus "$WIN"
-    xdotool key alt+f
-    sleep 0.5
+    open_menu f
     xdotool key e
     for _ in $(seq 1 50); do kill -0 "$PID" 2>/dev/null || break; sleep 0.2; done
     kill -0 "$PID" 2>/dev/null && fail "program still running after File > Exit"

