@@ -1,6 +1,5 @@
 #include "OutputsGuard.h"
 
-#include <QMessageBox>
 #include <QMetaObject>
 #include <QPointer>
 
@@ -8,6 +7,7 @@
 #include <vector>
 
 #include "Logger.h"
+#include "NonBlockingWarning.h"
 
 namespace {
 
@@ -46,14 +46,6 @@ void announceChange()
               all.end());
     for (const Watcher &w : all)
         QMetaObject::invokeMethod(w.context, w.changed, Qt::QueuedConnection);
-}
-
-void showWarning(QWidget *parent, const QString &text)
-{
-    auto *box = new QMessageBox(QMessageBox::Warning, kRefusalTitle, text, QMessageBox::Ok, parent);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::NonModal);
-    box->show();
 }
 
 } // namespace
@@ -119,7 +111,7 @@ void OutputsGuard::showRefusal(QWidget *parent, const QString &name)
 {
     const QString text = refusalText(name);
     LOG_WARN() << name << "not started:" << holderName() << "is using the DAC outputs";
-    showWarning(parent, text);
+    NonBlockingWarning::show(parent, kRefusalTitle, text);
 }
 
 bool OutputsGuard::refuses(QWidget *parent, const QString &action)
@@ -127,7 +119,7 @@ bool OutputsGuard::refuses(QWidget *parent, const QString &action)
     if (!isHeld())
         return false;
     LOG_WARN() << action << "refused:" << holderName() << "is using the DAC outputs";
-    showWarning(parent, QStringLiteral("%1 is using the DAC outputs.\n\n"
+    NonBlockingWarning::show(parent, kRefusalTitle, QStringLiteral("%1 is using the DAC outputs.\n\n"
                                        "%2 is refused until it has handed them back.")
                             .arg(holderName(), action));
     return true;

@@ -1,12 +1,11 @@
 #include "WidgetPidCtrl.h"
 #include "ui_WidgetPidCtrl.h"
 
-#include <QMessageBox>
-
 #include "AcquisitionSettings.h"
 #include "ConfigIni.h"
 #include "Logger.h"
 #include "MailboxComm.h"
+#include "NonBlockingWarning.h"
 #include "WidgetPIDparams.h"
 
 namespace {
@@ -88,14 +87,9 @@ void WidgetPidCtrl::savePIDparams()
     checkLimits(QStringLiteral("PID Y"), y, faults);
     if (!faults.isEmpty()) {
         LOG_WARN() << "PID parameters not sent:" << faults.join(QLatin1Char(' '));
-        // Not modal: a scan that lets events in would wait for the answer.
-        auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Invalid PID parameters"),
-                                    faults.join(QLatin1Char('\n')) +
-                                        QStringLiteral("\n\nNothing was sent or stored."),
-                                    QMessageBox::Ok, this);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->setWindowModality(Qt::NonModal);
-        box->show();
+        NonBlockingWarning::show(this, QStringLiteral("Invalid PID parameters"),
+                                 faults.join(QLatin1Char('\n'))
+                                     + QStringLiteral("\n\nNothing was sent or stored."));
         return;
     }
 

@@ -2,7 +2,6 @@
 #include "ui_WindowBeamlineConf.h"
 
 #include <QAbstractButton>
-#include <QMessageBox>
 
 #include <cmath>
 #include <cstdint>
@@ -14,6 +13,7 @@
 #include "EncoderBoxes.h"
 #include "Logger.h"
 #include "MailboxComm.h"
+#include "NonBlockingWarning.h"
 
 namespace {
 
@@ -177,15 +177,10 @@ bool WindowBeamlineConf::saveSettings()
             faults << scaleFaults(bpm);
     if (!faults.isEmpty()) {
         LOG_WARN() << "Beamline configuration not saved:" << faults.join(QLatin1Char(' '));
-        // Not modal: a scan that lets events in would wait for the answer.
-        auto *box = new QMessageBox(
-            QMessageBox::Warning, windowTitle(),
-            faults.join(QLatin1Char('\n')) +
-                QStringLiteral("\n\nNothing was saved: correct the field and save again."),
-            QMessageBox::Ok, this);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->setWindowModality(Qt::NonModal);
-        box->show();
+        NonBlockingWarning::show(
+            this, windowTitle(),
+            faults.join(QLatin1Char('\n'))
+                + QStringLiteral("\n\nNothing was saved: correct the field and save again."));
         return false;
     }
 
