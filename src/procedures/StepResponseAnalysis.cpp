@@ -1,5 +1,7 @@
 #include "StepResponseAnalysis.h"
 
+#include <armadillo>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -48,29 +50,15 @@ std::vector<double> movingAverage(const QVector<double> &v, int n, int half)
 // Solves m x = y for a 3 x 3 system; false when it is singular.
 bool solve3(const double m[3][3], const double y[3], double x[3])
 {
-    double a[3][4];
-    for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 3; ++j)
-            a[i][j] = m[i][j];
-        a[i][3] = y[i];
-    }
-    for (int c = 0; c < 3; ++c) {
-        int pivot = c;
-        for (int i = c + 1; i < 3; ++i)
-            if (std::fabs(a[i][c]) > std::fabs(a[pivot][c]))
-                pivot = i;
-        std::swap(a[c], a[pivot]);
-        if (a[c][c] == 0.0)
-            return false;
-        for (int i = 0; i < 3; ++i)
-            if (i != c) {
-                const double f = a[i][c] / a[c][c];
-                for (int j = c; j < 4; ++j)
-                    a[i][j] -= f * a[c][j];
-            }
-    }
+    arma::mat33 a;
     for (int i = 0; i < 3; ++i)
-        x[i] = a[i][3] / a[i][i];
+        for (int j = 0; j < 3; ++j)
+            a(i, j) = m[i][j];
+    arma::vec3 solution;
+    // No least-squares fallback: a singular fit has no levels to show.
+    if (!arma::solve(solution, a, arma::vec3{y[0], y[1], y[2]}, arma::solve_opts::no_approx))
+        return false;
+    std::copy(solution.begin(), solution.end(), x);
     return true;
 }
 
