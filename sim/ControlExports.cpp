@@ -90,6 +90,7 @@ std::string currentsText(const char *record, const double (&amps)[4])
 NIVRA_EXPORT void nivraSimReset(std::uint64_t seed)
 {
     std::lock_guard<std::mutex> lock(sim().mutex());
+    sim().keepCallLog();
     sim().reset(seed);
 }
 
@@ -182,6 +183,7 @@ NIVRA_EXPORT void nivraSimSetNoiseScale(double scale)
 NIVRA_EXPORT std::size_t nivraSimCallLog(char *buffer, std::size_t size)
 {
     std::lock_guard<std::mutex> lock(sim().mutex());
+    sim().keepCallLog();
     const std::string &log = sim().callLog();
     if (buffer && size > 0) {
         const std::size_t n = std::min(size - 1, log.size());
@@ -194,6 +196,7 @@ NIVRA_EXPORT std::size_t nivraSimCallLog(char *buffer, std::size_t size)
 NIVRA_EXPORT void nivraSimClearCallLog(void)
 {
     std::lock_guard<std::mutex> lock(sim().mutex());
+    sim().keepCallLog();
     sim().clearCallLog();
 }
 

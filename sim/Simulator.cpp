@@ -66,6 +66,7 @@ Simulator::Simulator()
         adminPassword_ = pw;
     if (const char *path = env("NIVRA_SIM_TRACE"))
         traceFile_ = std::fopen(path, "a");
+    keepLog_ = traceFile_ != nullptr;
     reset(envSeed_);
 }
 
@@ -202,9 +203,11 @@ void Simulator::record(const std::string &line)
 {
     const std::size_t paren = line.find('(');
     ++counts_[line.substr(0, paren)];
-    logText_ += line;
-    logText_ += '\n';
-    lineLengths_.push_back(line.size() + 1);
+    if (keepLog_) {
+        logText_ += line;
+        logText_ += '\n';
+        lineLengths_.push_back(line.size() + 1);
+    }
     if (lineLengths_.size() > 2 * MaxLogLines) {
         // Keep memory bounded in long runs: drop the oldest half at once.
         std::size_t drop = 0;

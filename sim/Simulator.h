@@ -50,8 +50,11 @@ public:
     std::size_t readLimit(std::size_t wanted) const;
     void clearFaults();
 
-    // Call log and trace file.
+    // Call log and trace file. The program never reads the log: it is kept only
+    // once a test asks for it (keepCallLog) or with a trace file, so that a long
+    // run on the simulator does not hold every call it made.
     void record(const std::string &line);
+    void keepCallLog() { keepLog_ = true; }
     const std::string &callLog() const { return logText_; }
     void clearCallLog();
     int callCount(const std::string &function) const;
@@ -102,6 +105,7 @@ private:
     int shortRead_ = -1;
 
     std::FILE *traceFile_ = nullptr;
+    bool keepLog_ = false;
     std::deque<std::size_t> lineLengths_;
     std::string logText_;
     std::map<std::string, int> counts_;

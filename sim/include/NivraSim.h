@@ -132,7 +132,9 @@ void nivraSimSetNoiseScale(double scale);
 
 // The call log: one line per library call or node request since the last reset,
 // the same lines NIVRA_SIM_TRACE writes (the oldest are dropped beyond 400000
-// lines). Returns the full length; copies at most size - 1 characters and a
+// lines). It is kept from the first nivraSimReset, nivraSimCallLog or
+// nivraSimClearCallLog on, or from the start with NIVRA_SIM_TRACE; before that
+// only the counts are. Returns the full length; copies at most size - 1 characters and a
 // terminating NUL.
 std::size_t nivraSimCallLog(char *buffer, std::size_t size);
 void nivraSimClearCallLog(void);

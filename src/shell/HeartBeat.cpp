@@ -85,13 +85,15 @@ void HeartBeat::updateFeedbackButton()
     }
     feedbackWanted = running;
 
-    if (running) {
-        ui->buttonFdbk->setText(QStringLiteral("Disable Feedback"));
-        ui->buttonFdbk->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
-    } else {
-        ui->buttonFdbk->setText(QStringLiteral("Enable Feedback"));
-        ui->buttonFdbk->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
-    }
+    // Only a change of state sets the icon: each new standard icon leaves a new
+    // pixmap of its disabled look in the pixmap cache, once a second for days.
+    const QString label = running ? QStringLiteral("Disable Feedback")
+                                  : QStringLiteral("Enable Feedback");
+    if (ui->buttonFdbk->text() == label)
+        return;
+    ui->buttonFdbk->setText(label);
+    ui->buttonFdbk->setIcon(
+        style()->standardIcon(running ? QStyle::SP_MediaStop : QStyle::SP_MediaPlay));
 }
 
 void HeartBeat::fdbkStatusChanged()

@@ -66,6 +66,11 @@ TEST_F(HeartBeatTest, StatusWordSetsLedColourTextAndButton)
     for (const auto &s : states) {
         mailboxComm->pidStatus = s.status;
         panel.refreshFields();
+        // A poll that changes nothing keeps the icon (a new one each second is a new
+        // cached pixmap each second).
+        const qint64 icon = button(panel, "buttonFdbk")->icon().cacheKey();
+        panel.refreshFields();
+        EXPECT_EQ(button(panel, "buttonFdbk")->icon().cacheKey(), icon) << s.status;
         EXPECT_EQ(led(panel)->offColor(), s.color) << s.status;
         EXPECT_EQ(text(panel)->text(), QString::fromLatin1(s.text)) << s.status;
         EXPECT_EQ(button(panel, "buttonFdbk")->text(), QString::fromLatin1(s.button)) << s.status;

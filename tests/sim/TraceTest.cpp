@@ -72,6 +72,9 @@ TEST(TraceChild, DISABLED_CallsUnderEnvironment)
     getTovashes(&b1, &b2);
     EXPECT_EQ(b1, 0);
     EXPECT_EQ(b2, 0);
+    // A program on the simulator holds no call log unless it writes a trace.
+    EXPECT_EQ(nivraSimCallLog(nullptr, 0) > 0, std::getenv("NIVRA_SIM_TRACE") != nullptr);
+    EXPECT_EQ(nivraSimCallCount("getLock"), 2);
 }
 
 TEST_F(TraceTest, TraceFileAndEnvironmentSetUp)
@@ -80,21 +83,26 @@ TEST_F(TraceTest, TraceFileAndEnvironmentSetUp)
     const int tmp = mkstemp(path);
     ASSERT_GE(tmp, 0);
     close(tmp);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        setenv("NIVRA_SIM_TRACE", path, 1);
-        setenv("NIVRA_SIM_SFP", "0x2101, 0, 0x2305, 0", 1);
-        setenv("NIVRA_SIM_ADMIN_PASSWORD", "s3cret", 1);
-        setenv("NIVRA_SIM_SEED", "9", 1);
-        execl("/proc/self/exe", "test_sim", "--gtest_filter=TraceChild.DISABLED_CallsUnderEnvironment",
-              "--gtest_also_run_disabled_tests", static_cast<char *>(nullptr));
-        _exit(127);
+    for (const bool trace : {false, true}) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (trace)
+                setenv("NIVRA_SIM_TRACE", path, 1);
+            else
+                unsetenv("NIVRA_SIM_TRACE");
+            setenv("NIVRA_SIM_SFP", "0x2101, 0, 0x2305, 0", 1);
+            setenv("NIVRA_SIM_ADMIN_PASSWORD", "s3cret", 1);
+            setenv("NIVRA_SIM_SEED", "9", 1);
+            execl("/proc/self/exe", "test_sim", "--gtest_filter=TraceChild.DISABLED_CallsUnderEnvironment",
+                  "--gtest_also_run_disabled_tests", static_cast<char *>(nullptr));
+            _exit(127);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0) << "trace " << trace;
     }
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
     std::ifstream in(path);
     std::stringstream text;
     text << in.rdbuf();
