@@ -36,6 +36,8 @@ public:
 
     static bool isHeld();
     static bool isHeldBy(const void *owner);
+    // True while someone other than `owner` holds the outputs.
+    static bool isHeldByAnother(const void *owner) { return isHeld() && !isHeldBy(owner); }
     // True while a procedure that runs in the GUI thread holds the outputs.
     static bool heldInGuiThread();
     static QString holderName();

@@ -109,7 +109,7 @@ void WindowManOutCtrl::showWindow()
 
 void WindowManOutCtrl::followHolder()
 {
-    const bool other = OutputsGuard::isHeld() && !OutputsGuard::isHeldBy(this);
+    const bool other = OutputsGuard::isHeldByAnother(this);
     ui->gridLayoutWidget->setEnabled(!other);
     ui->checboxEnableMan->setEnabled(!other);
     // Only shown, not sent: whoever holds or gave back the outputs set the multiplexer.
@@ -120,7 +120,7 @@ void WindowManOutCtrl::followHolder()
 void WindowManOutCtrl::enableMan_changed(bool enable)
 {
     // While a procedure holds the outputs the box goes back and nothing is sent.
-    if (OutputsGuard::isHeld() && !OutputsGuard::isHeldBy(this)) {
+    if (OutputsGuard::isHeldByAnother(this)) {
         const QSignalBlocker quiet(ui->checboxEnableMan);
         ui->checboxEnableMan->setChecked(!enable);
         OutputsGuard::showRefusal(this, kName);
@@ -173,7 +173,7 @@ void WindowManOutCtrl::boxes_changed()
 void WindowManOutCtrl::writeOutputs()
 {
     // A running procedure's outputs are not overwritten from here.
-    if (OutputsGuard::isHeld() && !OutputsGuard::isHeldBy(this))
+    if (OutputsGuard::isHeldByAnother(this))
         return;
     DacOutputs outputs;
     for (int k = 0; k < 4; ++k)
