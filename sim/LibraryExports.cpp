@@ -21,7 +21,12 @@ int libraryCall(const char *name, Body body, Format format)
     sim.catchUp();
     int result = 0;
     bool written = false;
-    if (!sim.injected(name, result)) {
+    const auto callText = [&] {
+        TraceLine probe(name);
+        format(probe, false);
+        return probe.finish(0);
+    };
+    if (!sim.injected(name, callText, result)) {
         result = body(sim);
         written = result >= 0;
     }

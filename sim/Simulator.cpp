@@ -158,9 +158,22 @@ void Simulator::setTovash(int bpm, bool present)
     applyModules();
 }
 
-bool Simulator::injected(const char *function, int &result) const
+bool Simulator::injected(const char *function, const std::function<std::string()> &callText,
+                         int &result) const
 {
-    auto it = failing_.find(function);
+    // A fault that names arguments ("funcGenEnable(0)") fails only the calls whose
+    // log line begins with it; it takes precedence over one on the bare name.
+    const std::string name(function);
+    auto it = failing_.lower_bound(name + '(');
+    if (it != failing_.end() && it->first.compare(0, name.size() + 1, name + '(') == 0) {
+        const std::string text = callText();
+        for (; it != failing_.end() && it->first.compare(0, name.size() + 1, name + '(') == 0; ++it)
+            if (text.compare(0, it->first.size(), it->first) == 0) {
+                result = it->second;
+                return true;
+            }
+    }
+    it = failing_.find(name);
     if (it == failing_.end())
         it = failing_.find("*");
     if (it == failing_.end())

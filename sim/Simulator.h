@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -41,8 +42,10 @@ public:
     void advanceNs(std::int64_t ns);
     bool manualClock() const { return manual_; }
 
-    // Fault injection.
-    bool injected(const char *function, int &result) const;
+    // Fault injection. `callText` gives the call as the log prints it before the
+    // call (outputs as *?); it is asked for only while a fault names arguments.
+    bool injected(const char *function, const std::function<std::string()> &callText,
+                  int &result) const;
     void failCall(const std::string &function, int result);
     void failNodeOpen(const std::string &path, bool fail);
     bool nodeOpenFails(const std::string &path) const { return failingNodes_.count(path) != 0; }

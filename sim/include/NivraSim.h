@@ -112,7 +112,9 @@ void nivraSimAdvance(double seconds);
 double nivraSimTime(void);
 
 // Fault injection. A failing function returns `result` (negative) without effect
-// until cleared with result 0; "*" names every library function.
+// until cleared with result 0; "*" names every library function. A name with
+// arguments, as the call log prints them ("funcGenEnable(0)", "setOutputMux(1)"),
+// fails only the calls whose log line begins with it.
 void nivraSimFailCall(const char *function, int result);
 void nivraSimFailNodeOpen(const char *path, int fail);
 // getBuffer and reads of the display node deliver at most this many records (-1: off).

@@ -36,6 +36,19 @@ TEST_F(FaultTest, FailingCallReturnsItsValueWithoutEffect)
     nivraSimClearFaults();
     EXPECT_EQ(setFBenable(1), 0);
     EXPECT_EQ(getPIDstatus(), PID_FEEDBACK_ON);
+
+    // A fault with arguments fails those calls only, and wins over the bare name.
+    nivraSimFailCall("setOutputMux(1)", -3);
+    EXPECT_EQ(setOutputMux(0), 0);
+    EXPECT_EQ(setOutputMux(1), -3);
+    std::uint8_t mux = 9;
+    getOutputMux(&mux);
+    EXPECT_EQ(mux, 0);
+    nivraSimFailCall("setOutputMux", -4);
+    EXPECT_EQ(setOutputMux(1), -3);
+    EXPECT_EQ(setOutputMux(0), -4);
+    nivraSimFailCall("setOutputMux(1)", 0);
+    EXPECT_EQ(setOutputMux(1), -4);
 }
 
 TEST_F(FaultTest, NodeOpenFails)
