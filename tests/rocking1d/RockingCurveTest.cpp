@@ -443,8 +443,7 @@ TEST_F(RockingCurveTest, NodeMeterAndMapFailures)
     }
 }
 
-// A failed switch is told; nothing is measured without the take-over, and a curve
-// measured stays when the outputs cannot be handed back.
+// A failed switch is told; a curve is only what was measured with the outputs taken.
 TEST_F(RockingCurveTest, FailedSwitchesAreTold)
 {
     open();
@@ -458,7 +457,6 @@ TEST_F(RockingCurveTest, FailedSwitchesAreTold)
         EXPECT_EQ(plot->graph(2)->data()->size(), points) << call;
         EXPECT_TRUE(QTest::qWaitFor([&] { return answerer.last().text.contains(QLatin1String(told)); })) << call;
         EXPECT_EQ(SimCallLog::callsTo("close").size(), 2) << call;
-        EXPECT_FALSE(OutputsGuard::isHeld()) << call;
     }
 }
 
