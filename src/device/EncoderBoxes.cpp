@@ -6,9 +6,10 @@ EncoderBoxes EncoderBoxes::read()
 {
     int first = 0;
     int second = 0;
-    getTovashes(&first, &second);
+    // A failed query writes nothing: its zeros would read as "no box anywhere".
+    const bool answered = getTovashes(&first, &second) >= 0;
     EncoderBoxes boxes;
-    boxes.known = (first == 0 || first == 1) && (second == 0 || second == 1);
+    boxes.known = answered && (first == 0 || first == 1) && (second == 0 || second == 1);
     boxes.bpm1 = first == 1;
     boxes.bpm2 = second == 1;
     return boxes;

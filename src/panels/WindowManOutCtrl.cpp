@@ -12,6 +12,7 @@
 #include "Logger.h"
 #include "MailboxComm.h"
 #include "OutputsGuard.h"
+#include "OutputsHandOver.h"
 
 namespace {
 
@@ -133,12 +134,24 @@ void WindowManOutCtrl::enableMan_changed(bool enable)
         ui->checboxEnableMan->setChecked(false);
         return;
     }
-    if (enable)
-        OutputsGuard::acquire(this, kName, OutputsGuard::Runs::Beside);
-    else
-        OutputsGuard::release(this);
     // 0: the outputs follow the host (this dialog, the procedures); 1: the feedback.
-    mailboxComm->setOutputMux(enable ? 0 : 1);
+    // The box and the guard show where the outputs are: a switch that fails leaves
+    // the box as it was, and outputs left on the host stay held by this dialog, so
+    // that no procedure starts on them unnoticed.
+    if (enable) {
+        OutputsGuard::acquire(this, kName, OutputsGuard::Runs::Beside);
+        if (mailboxComm->setOutputMux(0) >= 0)
+            return;
+        OutputsGuard::release(this);
+        OutputsHandOver::stoppedBy(this, kName, QStringLiteral("setOutputMux(0)"),
+                                   QStringLiteral("The DAC outputs stay with the feedback: manual "
+                                                  "control is not enabled."));
+    } else if (OutputsHandOver::outputsToFeedback(this, kName, record().volts)) {
+        OutputsGuard::release(this);
+        return;
+    }
+    const QSignalBlocker quiet(ui->checboxEnableMan);
+    ui->checboxEnableMan->setChecked(!enable);
 }
 
 // Each pair is kept in step on its own, without the counterpart signalling back:
@@ -170,15 +183,21 @@ void WindowManOutCtrl::boxes_changed()
     writeOutputs();
 }
 
+DacOutputs WindowManOutCtrl::record() const
+{
+    DacOutputs outputs;
+    for (int k = 0; k < 4; ++k)
+        outputs.volts[k] = box(k)->value();
+    outputs.apply = 1;
+    return outputs;
+}
+
 void WindowManOutCtrl::writeOutputs()
 {
     // A running procedure's outputs are not overwritten from here.
     if (OutputsGuard::isHeldByAnother(this))
         return;
-    DacOutputs outputs;
-    for (int k = 0; k < 4; ++k)
-        outputs.volts[k] = box(k)->value();
-    outputs.apply = 1;
+    DacOutputs outputs = record();
     if (dacFd >= 0)
         DeviceNode::ioctl(dacFd, DAC_IOC_SET_OUTPUTS, &outputs);
 }

@@ -6,6 +6,8 @@
 
 #include <QDialog>
 
+#include "DeviceRecords.h"
+
 class QDoubleSpinBox;
 class QSlider;
 
@@ -36,6 +38,8 @@ private:
     // Channel k (0 = channel 1) of the form.
     QSlider *slider(int k) const;
     QDoubleSpinBox *box(int k) const;
+    // The record the dialog writes: the four spin boxes.
+    DacOutputs record() const;
     // Opens the DAC node if it is not open yet; tells the operator when it does not.
     bool dacNodeReady();
     // Ticked exactly while this dialog holds the outputs; no control while another

@@ -22,8 +22,8 @@
 #include "DeviceNode.h"
 #include "DeviceRecords.h"
 #include "Logger.h"
-#include "MailboxComm.h"
 #include "OutputsGuard.h"
+#include "OutputsHandOver.h"
 
 namespace {
 
@@ -181,12 +181,18 @@ bool WindowRocking3D::scan()
         return false;
     }
 
+    // Without either switch the grid would hold the feedback's currents: the last
+    // grid stays, as for any refused scan.
+    if (!OutputsHandOver::feedbackOff(this, kName) || !OutputsHandOver::outputsToHost(this, kName)) {
+        DeviceNode::close(meter);
+        DeviceNode::close(dac);
+        return false;
+    }
+
     m_scanning = true;
     ui->goButton->setEnabled(false);
 
     clearGrids();
-    mailboxComm->setFBenable(0);
-    mailboxComm->setOutputMux(0);
 
     const std::uint64_t stepUs = m_params.stepTime * 1000;
     // A long step time lets events in every tenth of a second, so that Stop, Close
@@ -205,9 +211,9 @@ bool WindowRocking3D::scan()
     QString meterError;
     int failedPoint = -1;
 
+    DacOutputs outputs{};   // the last record written
     for (int i = 0; i < GridSize && failedPoint < 0; ++i) {
         for (int j = 0; j < GridSize; ++j) {
-            DacOutputs outputs;
             outputs.volts[0] = rasterValue(m_params.xMin, m_params.xRange, i);
             outputs.volts[1] = rasterValue(m_params.yMin, m_params.yRange, j);
             outputs.volts[2] = 0.0;
@@ -261,8 +267,9 @@ bool WindowRocking3D::scan()
         }
     }
 
-    // The outputs go back to the feedback, which stays switched off.
-    mailboxComm->setOutputMux(1);
+    // The outputs go back to the feedback, which stays switched off. The grid
+    // measured stays when they cannot.
+    OutputsHandOver::outputsToFeedback(this, kName, outputs.volts);
     DeviceNode::close(meter);
     DeviceNode::close(dac);
 

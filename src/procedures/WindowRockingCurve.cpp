@@ -13,8 +13,8 @@
 #include "DeviceNode.h"
 #include "DeviceRecords.h"
 #include "Logger.h"
-#include "MailboxComm.h"
 #include "OutputsGuard.h"
+#include "OutputsHandOver.h"
 
 namespace {
 
@@ -195,8 +195,13 @@ void WindowRockingCurve::startMeasurement()
     }
 
     clearGraph();
-    mailboxComm->setFBenable(0);
-    mailboxComm->setOutputMux(0);
+    // Without either switch the currents would be the feedback's, not the curve's.
+    if (!OutputsHandOver::feedbackOff(this, kName) || !OutputsHandOver::outputsToHost(this, kName)) {
+        ui->progressBar->setValue(0);
+        DeviceNode::close(s.meter);
+        DeviceNode::close(s.dac);
+        return;
+    }
 
     QCustomPlot *plot = ui->graph;
     const auto nameGraph = [&](int g, const QString &name, const QColor *colour) {
@@ -317,7 +322,8 @@ void WindowRockingCurve::startMeasurement()
         ui->progressBar->setValue(0);
         m_stop = false;
     }
-    mailboxComm->setOutputMux(1);
+    // A curve measured stays on show even when the outputs cannot be handed back.
+    OutputsHandOver::outputsToFeedback(this, kName, record.volts);
     DeviceNode::close(s.meter);
     DeviceNode::close(s.dac);
 

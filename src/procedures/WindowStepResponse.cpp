@@ -21,6 +21,7 @@
 #include "Logger.h"
 #include "MailboxComm.h"
 #include "OutputsGuard.h"
+#include "OutputsHandOver.h"
 #include "StepResponseAnalysis.h"
 
 namespace {
@@ -210,7 +211,12 @@ QString WindowStepResponse::refusal(const StepPlan &plan) const
                     .arg(record->volts[c]);
     // Without its box the BPM's words in the display stream are zeros.
     const int bpm = plan.responseWord >= 4 ? 1 : 0;
-    if (!EncoderBoxes::read().shows(bpm))
+    const EncoderBoxes boxes = EncoderBoxes::read();
+    // An answer that could not be read is not taken for a missing box.
+    if (!boxes.known)
+        return QStringLiteral("The controller did not say which BPMs have an encoder box, so the "
+                              "response BPM cannot be checked.\n\nTry again.");
+    if (!boxes.shows(bpm))
         return QStringLiteral("BPM%1 has no encoder box: its response cannot be measured.")
             .arg(bpm + 1);
     return {};
@@ -272,10 +278,14 @@ void WindowStepResponse::stepRespProcedure()
     // stream restart there, before the first output is written.
     DeviceNode::close(display);
 
-    if (mailboxComm->pidStatus != PID_FEEDBACK_OFF)
-        mailboxComm->setFBenable(0);
-    SAMP_FREQ = kSampleRate;
-    mailboxComm->setDisplayFreq(1);
+    // A switch that fails stops the run before the step is written.
+    const bool feedbackOff = mailboxComm->pidStatus == PID_FEEDBACK_OFF
+                             || OutputsHandOver::feedbackOff(this, kName);
+    if (!feedbackOff || !raiseDisplayRate()) {
+        showNoResult();
+        DeviceNode::close(dac);
+        return;
+    }
 
     display = DeviceNode::open(DeviceNodeName::Display, O_RDONLY);
     if (display < 0) {
@@ -291,7 +301,10 @@ void WindowStepResponse::stepRespProcedure()
 void WindowStepResponse::measure(int dac, int display, const StepPlan &plan)
 {
     std::vector<DisplayRecord> buffer(kRecords);
-    mailboxComm->setOutputMux(0);
+    if (!OutputsHandOver::outputsToHost(this, kName)) {
+        showNoResult();
+        return;
+    }
 
     // Write from copies: the ioctl takes a non-const record.
     DacOutputs a = plan.a, b = plan.b;
@@ -305,20 +318,17 @@ void WindowStepResponse::measure(int dac, int display, const StepPlan &plan)
     const ssize_t got = DeviceNode::read(display, buffer.data(), kReadBytes);
     if (got < 0)
         std::perror("read failed");
+    // What was recorded stays a result when the outputs cannot be handed back: it
+    // was measured; the operator is told where the outputs stay.
+    OutputsHandOver::outputsToFeedback(this, kName, a.volts);
 
     // The last record read is not used. Only records actually delivered are
     // analysed; a failed or very short read leaves nothing to measure.
     const int delivered = got > 0 ? static_cast<int>(std::min<ssize_t>(got / ssize_t(sizeof(DisplayRecord)), kRecords)) : 0;
     const int n = delivered - 1;
     if (n < 10) {
-        mailboxComm->setOutputMux(1);
         LOG_ERROR() << "Step response: display read gave" << got << "bytes";
-        m_stimulusData->clear();
-        m_responseData->clear();
-        for (QLabel *l : {ui->dclabel, ui->dulabel, ui->Klabel, ui->Tdeadlabel, ui->Tsetlabel,
-                          ui->invertedLabel})
-            l->clear();
-        ui->graph->replot(QCustomPlot::rpQueuedReplot);
+        showNoResult();
         QMessageBox::warning(this, windowTitle(),
                              QStringLiteral("The display data could not be read: "
                                             "no step response was measured."));
@@ -331,8 +341,40 @@ void WindowStepResponse::measure(int dac, int display, const StepPlan &plan)
         response[k] = buffer[k].word(plan.responseWord);
     }
     analyse(stimulus, response, plan.bias, plan.step);
+}
 
-    mailboxComm->setOutputMux(1);
+bool WindowStepResponse::raiseDisplayRate()
+{
+    // The live displays time their samples by SAMP_FREQ: it changes only with the
+    // controller's rate.
+    const int previous = SAMP_FREQ;
+    SAMP_FREQ = kSampleRate;
+    if (mailboxComm->setDisplayFreq(1) >= 0)
+        return true;
+    SAMP_FREQ = previous;
+    OutputsHandOver::stoppedBy(this, kName, QStringLiteral("setDisplayFreq(1)"),
+                               QStringLiteral("The display stream could not be switched to %1 Hz; "
+                                              "nothing was measured.")
+                                   .arg(kSampleRate));
+    return false;
+}
+
+void WindowStepResponse::showNoResult()
+{
+    m_stimulusData->clear();
+    m_responseData->clear();
+    for (QLabel *l : {ui->dclabel, ui->dulabel, ui->Klabel, ui->Tdeadlabel, ui->Tsetlabel,
+                      ui->invertedLabel})
+        l->clear();
+    for (QCPAbstractItem *item : markers())
+        item->setVisible(false);
+    ui->graph->replot(QCustomPlot::rpQueuedReplot);
+}
+
+QList<QCPAbstractItem *> WindowStepResponse::markers() const
+{
+    return {m_riseLine, m_deadArrow, m_riseArrow, m_amplitudeArrow,
+            m_deadText, m_settleText, m_amplitudeText};
 }
 
 void WindowStepResponse::analyse(const QVector<double> &stimulus, QVector<double> response,
@@ -361,10 +403,7 @@ void WindowStepResponse::analyse(const QVector<double> &stimulus, QVector<double
     ui->graph->graph(1)->setData(m_responseData);
 
     ui->dulabel->setText(formatted(step));
-    const QList<QCPAbstractItem *> markers{m_riseLine,       m_deadArrow, m_riseArrow,
-                                           m_amplitudeArrow, m_deadText,  m_settleText,
-                                           m_amplitudeText};
-    for (QCPAbstractItem *item : markers)
+    for (QCPAbstractItem *item : markers())
         item->setVisible(r.resolved);
     if (!r.resolved) {
         // Numbers taken from the beam's own motion would look like a measurement.

@@ -50,6 +50,12 @@ private:
     void measure(int dac, int display, const StepPlan &plan);
     void analyse(const QVector<double> &stimulus, QVector<double> response, double bias,
                  double step);
+    // SAMP_FREQ and the controller's display stream to the raw 50 kHz; false after
+    // a message when the controller refused (SAMP_FREQ then stays as it was).
+    bool raiseDisplayRate();
+    // Empty plot, labels and markers: nothing measured is on show.
+    void showNoResult();
+    QList<QCPAbstractItem *> markers() const;
 
     Ui::WindowStepResponse *ui;
     QSharedPointer<QCPGraphDataContainer> m_stimulusData;

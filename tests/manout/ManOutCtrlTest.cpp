@@ -155,16 +155,23 @@ TEST_F(ManOutCtrlTest, MultiplexerFailures)
     nivraSimClearFaults();
     EXPECT_EQ(deviceMux(), 1);
 
-    // A failed switch is logged; the box keeps the operator's choice.
+    // A failed switch is told and leaves the box, the guard and the multiplexer
+    // where the outputs are: with the feedback, or on the host at the boxes' volts.
     setChecked(enableBox(), false);
-    LogCapture log;
-    nivraSimFailCall("setOutputMux", -3);
-    setChecked(enableBox(), true);
-    EXPECT_TRUE(enableBox()->isChecked());
-    const QString warnings = log.texts(Logging::WarnLevel).join(QLatin1Char('|'));
-    EXPECT_TRUE(warnings.contains(QLatin1String("setOutputMux( 0 ) failed"))) << warnings.toStdString();
-    nivraSimClearFaults();
-    EXPECT_EQ(deviceMux(), 1);
+    enterText(box(1), QStringLiteral("2.5"));
+    for (const auto &[call, told] : {std::pair{"setOutputMux(0)", "setOutputMux(0) failed"},
+                                     {"setOutputMux(1)", "host at CH1 2.5 V, CH2 0 V, CH3 0 V, CH4 0 V"}}) {
+        const bool ticked = enableBox()->isChecked();
+        const int mux = deviceMux();
+        nivraSimFailCall(call, -3);
+        QTest::keyClick(enableBox(), Qt::Key_Space);
+        nivraSimClearFaults();
+        EXPECT_EQ(enableBox()->isChecked(), ticked) << call;
+        EXPECT_EQ(OutputsGuard::isHeldBy(window.get()), ticked) << call;
+        EXPECT_EQ(deviceMux(), mux) << call;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return answerer.last().text.contains(QLatin1String(told)); })) << call;
+        setChecked(enableBox(), !ticked);
+    }
 }
 
 TEST_F(ManOutCtrlTest, DacNodeKeptOpenForTheDialogsLife)

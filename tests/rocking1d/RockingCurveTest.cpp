@@ -443,6 +443,23 @@ TEST_F(RockingCurveTest, NodeMeterAndMapFailures)
     }
 }
 
+// A failed switch is told; a curve is only what was measured with the outputs taken.
+TEST_F(RockingCurveTest, FailedSwitchesAreTold)
+{
+    open();
+    setScan("0", "5", 20);
+    for (const auto &[call, points, told] :
+         {std::tuple{"setOutputMux(1)", 20, "host at CH1 4.75 V, CH2 2.5 V, CH3 3.5 V, CH4 0 V"},
+          {"setFBenable(0)", 0, "setFBenable(0) failed"}, {"setOutputMux(0)", 0, "setOutputMux(0) failed"}}) {
+        nivraSimFailCall(call, -1);
+        scan();
+        nivraSimClearFaults();
+        EXPECT_EQ(plot->graph(2)->data()->size(), points) << call;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return answerer.last().text.contains(QLatin1String(told)); })) << call;
+        EXPECT_EQ(SimCallLog::callsTo("close").size(), 2) << call;
+    }
+}
+
 // Wall clock, 10 ms per point: each actuator's rocking peak (X 4.6 V, Y 4.4 V, I0
 // 4.2 V) shows as the largest summed current.
 TEST_F(RockingCurveTest, RockingPeaksOfTheBeam)

@@ -465,18 +465,23 @@ TEST_F(Rocking3DTest, GoIsRefusedDuringAScanAndAnIdleStopIsForgotten)
 
 TEST_F(Rocking3DTest, NodeThatDoesNotOpenOrALimitBeyondTheDacIsRefusedAndNothingIsTouched)
 {
-    // Also a limit the DAC cannot put out (-12 .. 12 V): refused before any node opens.
+    // Also a limit the DAC cannot put out (-12 .. 12 V), at either end of either
+    // range: refused before any node opens; the message names the range.
     const struct {
         const char *path;
         QStringList closes;
+        double limits[4] = {4, 6, 4, 6};   // X min, X max, Y min, Y max
     } cases[] = {{"/dev/nivra_vennick0", {QStringLiteral("close(1000)")}},
                  {"/dev/nivra_oscalon0", {QStringLiteral("close(1000)")}},
-                 {"-12 V to 12 V", {}}};
+                 {"-12 V to 12 V", {}, {4, 6, -12.01, 6}}, {"-12 V to 12 V", {}, {4, 6, 4, 12.01}},
+                 {"-12 V to 12 V", {}, {4, 6, 4, -12.01}}, {"-12 V to 12 V", {}, {4, 12.01, 4, 6}},
+                 {"-12 V to 12 V", {}, {4, -12.01, 4, 6}}};
     for (const auto &c : cases) {
         nivraSimClearFaults();
-        if (c.closes.isEmpty())   // the message names the range instead of a node
-            setBox("yMinBox", QStringLiteral("-12.01"), -12.01);
-        else
+        const double *limit = c.limits;
+        for (const char *name : {"xMinBox", "xMaxBox", "yMinBox", "yMaxBox"})
+            ui<QDoubleSpinBox>(name)->setValue(*limit++);
+        if (!c.closes.isEmpty())
             nivraSimFailNodeOpen(c.path, 1);
         nivraSimClearCallLog();
         DialogAnswerer answerer;
@@ -491,6 +496,24 @@ TEST_F(Rocking3DTest, NodeThatDoesNotOpenOrALimitBeyondTheDacIsRefusedAndNothing
         EXPECT_EQ(SimCallLog::callsTo("close"), c.closes) << c.path;
         EXPECT_TRUE(ui<QPushButton>("goButton")->isEnabled());
         EXPECT_FALSE(OutputsGuard::isHeld());
+    }
+}
+
+// A failed switch is told; no point without the take-over, the measured grid stays.
+TEST_F(Rocking3DTest, FailedSwitchesAreTold)
+{
+    clickAfterPoint(1, ui<QPushButton>("stopButton"));   // the first case's one point
+    DialogAnswerer answerer;
+    for (const auto &[call, points, told] :
+         {std::tuple{"setOutputMux(1)", 1, "host at CH1 4 V, CH2 4 V, CH3 0 V, CH4 0 V"},
+          {"setFBenable(0)", 0, "setFBenable(0) failed"}, {"setOutputMux(0)", 0, "setOutputMux(0) failed"}}) {
+        nivraSimFailCall(call, -1);
+        nivraSimClearCallLog();
+        go();
+        nivraSimClearFaults();
+        EXPECT_EQ(dacWrites().size(), points) << call;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return answerer.last().text.contains(QLatin1String(told)); })) << call;
+        EXPECT_FLOAT_EQ(surface()->quads()[0].vertex(0, 2), 1.0f) << call;
     }
 }
 

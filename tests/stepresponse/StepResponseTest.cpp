@@ -434,6 +434,31 @@ TEST_F(StepResponseTest, FallingResponseIsShownInverted)
     EXPECT_LT(tDead, 0.6);
 }
 
+// A failed switch is told; nothing written or shown before the step, a result after it.
+TEST_F(StepResponseTest, FailedSwitchesAreTold)
+{
+    config.setValue(QStringLiteral("PID_X/Offset"), 2.0);
+    open();
+    for (const auto &[call, writes, rate, told] :
+         {std::tuple{"setOutputMux(1)", 3, 50000, "host at CH1 2 V, CH2 0 V, CH3 0 V, CH4 0 V"},
+          {"setFBenable(0)", 0, 1000, "setFBenable(0) failed"},
+          {"setDisplayFreq", 0, 1000, "setDisplayFreq(1) failed"},   // SAMP_FREQ keeps the controller's rate
+          {"setOutputMux(0)", 0, 50000, "setOutputMux(0) failed"}}) {
+        SAMP_FREQ = 1000;
+        mailbox->pidStatus = PID_FEEDBACK_ON;
+        nivraSimFailCall(call, -1);
+        nivraSimClearCallLog();
+        run();
+        nivraSimClearFaults();
+        EXPECT_EQ(SimCallLog::callsTo("ioctl").size(), writes) << call;
+        EXPECT_EQ(int(SAMP_FREQ), rate) << call;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return answerer.last().text.contains(QLatin1String(told)); })) << call;
+        EXPECT_EQ(label("dulabel")->text(), QLatin1String(writes ? "0.1" : "")) << call;
+        EXPECT_EQ(plot->graph(1)->data()->size(), writes ? 14335 : 0) << call;
+        EXPECT_EQ(SimCallLog::callsTo("close").size(), SimCallLog::callsTo("open").size()) << call;
+    }
+}
+
 TEST_F(StepResponseTest, NodeAndReadFailures)
 {
     open();
@@ -504,6 +529,7 @@ TEST_F(StepResponseTest, NodeAndReadFailures)
         {"BPM1 has no encoder box", [&] { nivraSimSetSfpModule(0, 0, 0, 0, 0); }},
         {"BPM2 has no encoder box",
          [&] { setChecked(child<QCheckBox>(window.get(), "useBPM2checkbox"), true); nivraSimSetTovash(1, 0); }},
+        {"did not say which BPMs have an encoder box", [&] { nivraSimFailCall("getTovashes", -1); }},
     };
     for (const auto &[why, arrange] : refusals) {
         config.setValue(QStringLiteral("Beamline/DAC_posX"), 0);
