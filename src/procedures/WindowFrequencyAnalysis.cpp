@@ -333,7 +333,16 @@ void WindowFrequencyAnalysis::slotStartSweepPushButton()
         return;
     }
 
-    if (mailboxComm->pidStatus != PID_FEEDBACK_OFF) {
+    // A status that could not be read is not taken for a running loop, nor for a
+    // stopped one.
+    const int status = mailboxComm->pidStatus;
+    if (status < PID_FEEDBACK_OFF || status > PID_FEEDBACK_ON) {
+        QMessageBox::critical(this, QStringLiteral("PID status unknown"),
+                              QStringLiteral("The PID status could not be read, so it is not known "
+                                             "whether the feedback runs.\n\nTry again."));
+        return;
+    }
+    if (status != PID_FEEDBACK_OFF) {
         QMessageBox::critical(this, QStringLiteral("PID Running"),
                               QStringLiteral("Stop feedback before Frequency Analysis"));
         return;
@@ -355,10 +364,14 @@ void WindowFrequencyAnalysis::slotStartSweepPushButton()
     int xBpm = 0, yBpm = 0;
     bpmSources(&xBpm, &yBpm);
     const int bpm = ui->inputChComboBox->currentText() == QLatin1String("x") ? xBpm : yBpm;
-    if (!EncoderBoxes::read().shows(bpm)) {
-        QMessageBox::critical(this, QStringLiteral("Error"),
-                              QStringLiteral("BPM %1 has no encoder box: there is nothing to measure.")
-                                  .arg(bpm + 1));
+    const EncoderBoxes boxes = EncoderBoxes::read();
+    if (!boxes.shows(bpm)) {
+        // An answer that could not be read is not taken for a missing box.
+        const QString text =
+            boxes.known ? QStringLiteral("BPM %1 has no encoder box: there is nothing to measure.")
+                        : QStringLiteral("The controller did not say which BPMs have an encoder box, "
+                                         "so BPM %1 cannot be checked.\n\nTry again.");
+        QMessageBox::critical(this, QStringLiteral("Error"), text.arg(bpm + 1));
         return;
     }
 

@@ -227,6 +227,7 @@ TEST_F(WindowFrequencyAnalysisTest, FrequencyLists)
 TEST_F(WindowFrequencyAnalysisTest, RefusalsLeaveNoTrace)
 {
     makeWindow();
+    // A status that could not be read is told as such, not as a running loop.
     for (int status : {1, 2, 3, -1}) {
         mailbox->pidStatus = status;
         answerer.clear();
@@ -234,7 +235,9 @@ TEST_F(WindowFrequencyAnalysisTest, RefusalsLeaveNoTrace)
         click("StartSweepPushButton");
         ASSERT_EQ(answerer.count(), 1) << status;
         EXPECT_EQ(str(answerer.last().title + "|" + answerer.last().text),
-                  "PID Running|Stop feedback before Frequency Analysis");
+                  status < 0 ? "PID status unknown|The PID status could not be read, so it is not "
+                               "known whether the feedback runs.\n\nTry again."
+                             : "PID Running|Stop feedback before Frequency Analysis");
         EXPECT_EQ(str(SimCallLog::calls().join('|')), "") << status;
         EXPECT_FALSE(OutputsGuard::isHeld()) << status;
     }
@@ -246,10 +249,31 @@ TEST_F(WindowFrequencyAnalysisTest, RefusalsLeaveNoTrace)
     EXPECT_EQ(str(answerer.last().title + "|" + answerer.last().text),
               "Error|Cannot open /dev/nivra_dma_displ");
     EXPECT_FALSE(OutputsGuard::isHeld());
-    // Found ahead of a node that does not open: a BPM without its box, then unknown outputs.
-    nivraSimSetTovash(0, 0);
-    click("StartSweepPushButton");
-    EXPECT_EQ(str(answerer.last().text), "BPM 1 has no encoder box: there is nothing to measure.");
+    // Found ahead of a node that does not open: the measured loop's BPM without its
+    // box (or an answer that could not be read), then unknown outputs.
+    struct Case {
+        bool box1, box2;
+        int yBpm;
+        const char *input;
+        int tovashesResult;
+        const char *text;
+    } const cases[] = {
+        {false, true, 1, "x", 0, "BPM 1 has no encoder box: there is nothing to measure."},
+        {true, false, 1, "y", 0, "BPM 2 has no encoder box: there is nothing to measure."},
+        {false, true, 1, "y", 0, "Cannot open /dev/nivra_dma_displ"},
+        {true, true, 0, "y", -5,
+         "The controller did not say which BPMs have an encoder box, so BPM 1 cannot be "
+         "checked.\n\nTry again."},
+    };
+    for (const Case &c : cases) {
+        nivraSimSetTovash(0, c.box1);
+        nivraSimSetTovash(1, c.box2);
+        nivraSimFailCall("getTovashes", c.tovashesResult);
+        ASSERT_GE(setBPMselector(0, c.yBpm, 0), 0);
+        chooseText(w<QComboBox>("inputChComboBox"), c.input);
+        click("StartSweepPushButton");
+        EXPECT_EQ(str(answerer.last().text), c.text) << c.input << c.yBpm;
+    }
     nivraSimFailCall("getPIDoutSel", -5);
     click("StartSweepPushButton");
     EXPECT_EQ(str(answerer.last().text), "Cannot read which DAC output the loops drive.");
