@@ -352,7 +352,7 @@ TEST_F(WindowFrequencyAnalysisTest, ClearDuringASweepDropsItsPoints)
     click("StartSweepPushButton");
     click("clearGraphsPushButton");
     ASSERT_TRUE(waitForSweepEnd());
-    EXPECT_EQ(nivraSimCallCount("read"), 2) << "the sweep itself went on";
+    EXPECT_EQ(nivraSimCallCount("read"), 6) << "the sweep itself went on";
     EXPECT_EQ(w<QCustomPlot>("graphMg")->graphCount() + w<QCustomPlot>("graphPh")->graphCount(), 0);
     EXPECT_EQ(w<QTreeWidget>("plotsTree")->topLevelItemCount(), 0);
     EXPECT_EQ(window->addPlot(), 0) << "the counter starts again";
@@ -380,11 +380,87 @@ TEST_F(WindowFrequencyAnalysisTest, ClosingExitOrAFailingGeneratorEndsTheSweep)
         ASSERT_TRUE(waitForSweepEnd(5000));
         EXPECT_EQ(window->isVisible(), how >= 2);
         EXPECT_FALSE(OutputsGuard::isHeld());
-        EXPECT_EQ(answerer.count(), std::max(0, how - 2)) << "the generator's failure is told";
+        EXPECT_TRUE(QTest::qWaitFor([&] { return answerer.count() == std::max(0, how - 2); }, 2000))
+            << "the generator's failure is told";
         EXPECT_EQ(nivraSimCallCount("read"), 0);
         EXPECT_EQ(nivraSimSetting("genOn", 0), 0.0);
         EXPECT_EQ(int(SAMP_FREQ), 1000);
         EXPECT_TRUE(w<QPushButton>("StartSweepPushButton")->isEnabled());
+    }
+}
+
+TEST_F(WindowFrequencyAnalysisTest, AFailedCallStopsTheSweepAndIsNamed)
+{
+    // Without the display rate a step needs, nothing is measured at it; without the
+    // generator off, nothing further is measured. Either way what the sweep took is
+    // handed back and the call is named.
+    struct Case {
+        const char *fault, *start;
+        int points, reads;
+        const char *named;
+        double genOn;
+    } const cases[] = {
+        {"setDisplayFreq", "100", 0, 0, "setDisplayFreq(10000, 0) failed", 0.0},
+        {"setDisplayFreq(10000", "9", 1, 15, "setDisplayFreq(10000, 0) failed", 0.0},
+        {"funcGenEnable(0)", "100", 1, 3, "funcGenEnable(0) failed", 1.0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.fault);
+        nivraSimReset(1);
+        nivraSimUseManualClock(1);
+        makeWindow();
+        setSweep(c.start, "1000", "3");
+        nivraSimFailCall(c.fault, -5);
+        nivraSimClearCallLog();
+        answerer.clear();
+        click("StartSweepPushButton");
+        ASSERT_TRUE(waitForSweepEnd());
+        ASSERT_TRUE(QTest::qWaitFor([this] { return answerer.count() == 1; }, 5000));
+        EXPECT_EQ(str(answerer.last().kind), "warning");
+        EXPECT_TRUE(answerer.last().text.contains(c.named)) << str(answerer.last().text);
+        EXPECT_EQ(magnitudeData(0)->size(), c.points);
+        EXPECT_EQ(nivraSimCallCount("read"), c.reads);
+        EXPECT_EQ(SimCallLog::callsTo("funcGenEnable").count("funcGenEnable(1)"), c.points);
+        EXPECT_EQ(nivraSimSetting("genOn", 0), c.genOn);
+        EXPECT_FALSE(OutputsGuard::isHeld());
+        EXPECT_EQ(int(SAMP_FREQ), 1000);
+    }
+}
+
+TEST_F(WindowFrequencyAnalysisTest, StopOrExitEndTheSweepDuringItsRead)
+{
+    // On the wall clock the display node waits for its records as the driver does.
+    // Moving the stream on keeps the sweep's records from arriving, as at the slowest
+    // rate: Stop (0), and Exit or a signal (1, then main destroys the window), must
+    // still end the sweep with the generator off and no point drawn.
+    nivraSimUseManualClock(0);
+    for (int how = 0; how < 2; ++how) {
+        SCOPED_TRACE(how);
+        makeWindow();
+        setSweep("100", "1000", "2");
+        nivraSimClearCallLog();
+        click("StartSweepPushButton");
+        ASSERT_TRUE(waitForCalls("funcGenEnable", 1));
+        QElapsedTimer reading;
+        reading.start();
+        while (reading.elapsed() < 1500) {   // the step waits 1079 ms, then reads
+            ASSERT_GE(setDisplayFreq(10000, 0), 0);
+            QTest::qWait(20);
+        }
+        EXPECT_EQ(nivraSimCallCount("funcGenEnable"), 1) << "still in its first step";
+        QElapsedTimer clock;
+        clock.start();
+        if (how == 0) {
+            click("StopSweepPushButton");
+            ASSERT_TRUE(waitForSweepEnd(5000));
+            EXPECT_EQ(magnitudeData(0)->size(), 0);
+        } else {
+            OutputsGuard::stopHolder();
+            window.reset();
+        }
+        EXPECT_LT(clock.elapsed(), 1000);
+        EXPECT_EQ(nivraSimSetting("genOn", 0), 0.0);
+        EXPECT_EQ(int(SAMP_FREQ), 1000);
     }
 }
 
