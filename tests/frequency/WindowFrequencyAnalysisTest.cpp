@@ -578,13 +578,22 @@ TEST_F(WindowFrequencyAnalysisTest, ExportWritesOneFilePerSelectedPlot)
     EXPECT_FALSE(answerer.last().text.contains("blocked_plot_x_x_1.csv"));
     EXPECT_TRUE(QFile::exists(dir.filePath("blocked_plot_x_x_1.csv")));
 
-    // After "Clear graphs" the names start again: keeping the earlier file is the default.
+    // After "Clear graphs" the names start again: keeping the earlier file is the
+    // default, and the other plots are still written.
     click("clearGraphsPushButton");
-    window->addPlot();
+    for (int i = 0; i < 3; ++i)
+        window->addPlot();
+    window->onFrequencyStepDone(1, 20.0, 3.0, 1.0);
+    ASSERT_TRUE(QFile::remove(dir.filePath("data_plot_x_x_1.csv")));
+    answerer.clear();
     answerer.setFileName(dir.filePath("data.csv"));
     click("exportMeasPushButton");
-    EXPECT_EQ(str(answerer.last().kind + "|" + answerer.last().title), "question|Replace file?");
+    ASSERT_EQ(answerer.count(), 2) << "the file, then one question";
+    EXPECT_EQ(str(answerer.seen()[1].kind + "|" + answerer.seen()[1].title), "question|Replace file?");
     EXPECT_TRUE(readFile(dir.filePath("data_plot_x_x_0.csv")).endsWith("\n12.5893,2,-5.12346\n"));
+    EXPECT_EQ(str(readFile(dir.filePath("data_plot_x_x_1.csv"))),
+              "frequency [Hz], amplitude [um], phase [deg]\n20,3,1\n");
+    EXPECT_EQ(str(readFile(dir.filePath("data_plot_x_x_2.csv"))), "frequency [Hz], amplitude [um], phase [deg]\n");
 }
 
 } // namespace
