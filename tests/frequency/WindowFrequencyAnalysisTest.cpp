@@ -249,30 +249,21 @@ TEST_F(WindowFrequencyAnalysisTest, RefusalsLeaveNoTrace)
     EXPECT_EQ(str(answerer.last().title + "|" + answerer.last().text),
               "Error|Cannot open /dev/nivra_dma_displ");
     EXPECT_FALSE(OutputsGuard::isHeld());
-    // Found ahead of a node that does not open: the measured loop's BPM without its
-    // box (or an answer that could not be read), then unknown outputs.
-    struct Case {
-        bool box1, box2;
-        int yBpm;
-        const char *input;
-        int tovashesResult;
-        const char *text;
-    } const cases[] = {
-        {false, true, 1, "x", 0, "BPM 1 has no encoder box: there is nothing to measure."},
-        {true, false, 1, "y", 0, "BPM 2 has no encoder box: there is nothing to measure."},
-        {false, true, 1, "y", 0, "Cannot open /dev/nivra_dma_displ"},
-        {true, true, 0, "y", -5,
-         "The controller did not say which BPMs have an encoder box, so BPM 1 cannot be "
-         "checked.\n\nTry again."},
-    };
-    for (const Case &c : cases) {
+    // Found ahead of a node that does not open: the measured loop's BPM (the Y loop's
+    // on BPM2 for "y") without its box, or no answer about the boxes; then unknown outputs.
+    struct { bool box1, box2; const char *input; int tovashes; const char *text; } const cases[] = {
+        {false, true, "x", 0, "BPM 1 has no encoder box: there is nothing to measure."},
+        {true, false, "y", 0, "BPM 2 has no encoder box: there is nothing to measure."},
+        {true, true, "y", -5, "The controller did not say which BPMs have an encoder box, so BPM 2 "
+                              "cannot be checked.\n\nTry again."}};
+    ASSERT_GE(setBPMselector(0, 1, 0), 0);
+    for (const auto &c : cases) {
         nivraSimSetTovash(0, c.box1);
         nivraSimSetTovash(1, c.box2);
-        nivraSimFailCall("getTovashes", c.tovashesResult);
-        ASSERT_GE(setBPMselector(0, c.yBpm, 0), 0);
+        nivraSimFailCall("getTovashes", c.tovashes);
         chooseText(w<QComboBox>("inputChComboBox"), c.input);
         click("StartSweepPushButton");
-        EXPECT_EQ(str(answerer.last().text), c.text) << c.input << c.yBpm;
+        EXPECT_EQ(str(answerer.last().text), c.text) << c.input;
     }
     nivraSimFailCall("getPIDoutSel", -5);
     click("StartSweepPushButton");
@@ -391,76 +382,57 @@ TEST_F(WindowFrequencyAnalysisTest, ClosingExitOrAFailingGeneratorEndsTheSweep)
 
 TEST_F(WindowFrequencyAnalysisTest, AFailedCallStopsTheSweepAndIsNamed)
 {
-    // Without the display rate a step needs, nothing is measured at it; without the
-    // generator off, nothing further is measured. Either way what the sweep took is
-    // handed back and the call is named.
-    struct Case {
-        const char *fault, *start;
-        int points, reads;
-        const char *named;
-        double genOn;
-    } const cases[] = {
-        {"setDisplayFreq", "100", 0, 0, "setDisplayFreq(10000, 0) failed", 0.0},
-        {"setDisplayFreq(10000", "9", 1, 15, "setDisplayFreq(10000, 0) failed", 0.0},
-        {"funcGenEnable(0)", "100", 1, 3, "funcGenEnable(0) failed", 1.0},
-    };
-    for (const Case &c : cases) {
+    // No point without the step's display rate, none after a generator that stays on;
+    // what the sweep took is handed back and the call is named.
+    struct { const char *fault, *start; int points; double genOn; const char *named; } const cases[] = {
+        {"setDisplayFreq", "100", 0, 0.0, "stopped: setDisplayFreq(10000, 0) failed"},
+        {"setDisplayFreq(10000", "9", 1, 0.0, "stopped: setDisplayFreq(10000, 0) failed"},
+        {"funcGenEnable(0)", "100", 1, 1.0, "stopped: funcGenEnable(0) failed"}};
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.fault);
-        nivraSimReset(1);
-        nivraSimUseManualClock(1);
         makeWindow();
         setSweep(c.start, "1000", "3");
+        nivraSimClearFaults();
         nivraSimFailCall(c.fault, -5);
         nivraSimClearCallLog();
         answerer.clear();
         click("StartSweepPushButton");
         ASSERT_TRUE(waitForSweepEnd());
         ASSERT_TRUE(QTest::qWaitFor([this] { return answerer.count() == 1; }, 5000));
-        EXPECT_EQ(str(answerer.last().kind), "warning");
         EXPECT_TRUE(answerer.last().text.contains(c.named)) << str(answerer.last().text);
         EXPECT_EQ(magnitudeData(0)->size(), c.points);
-        EXPECT_EQ(nivraSimCallCount("read"), c.reads);
         EXPECT_EQ(SimCallLog::callsTo("funcGenEnable").count("funcGenEnable(1)"), c.points);
         EXPECT_EQ(nivraSimSetting("genOn", 0), c.genOn);
         EXPECT_FALSE(OutputsGuard::isHeld());
-        EXPECT_EQ(int(SAMP_FREQ), 1000);
     }
 }
 
 TEST_F(WindowFrequencyAnalysisTest, StopOrExitEndTheSweepDuringItsRead)
 {
-    // On the wall clock the display node waits for its records as the driver does.
-    // Moving the stream on keeps the sweep's records from arriving, as at the slowest
-    // rate: Stop (0), and Exit or a signal (1, then main destroys the window), must
-    // still end the sweep with the generator off and no point drawn.
+    // On the wall clock, moving the stream on keeps the sweep's records from arriving,
+    // as at the slowest rate. Stop (0), and Exit or a signal followed by main's end
+    // (1), still end it within a second, generator off, no point drawn.
     nivraSimUseManualClock(0);
     for (int how = 0; how < 2; ++how) {
-        SCOPED_TRACE(how);
         makeWindow();
         setSweep("100", "1000", "2");
         nivraSimClearCallLog();
         click("StartSweepPushButton");
         ASSERT_TRUE(waitForCalls("funcGenEnable", 1));
-        QElapsedTimer reading;
-        reading.start();
-        while (reading.elapsed() < 1500) {   // the step waits 1079 ms, then reads
-            ASSERT_GE(setDisplayFreq(10000, 0), 0);
-            QTest::qWait(20);
-        }
-        EXPECT_EQ(nivraSimCallCount("funcGenEnable"), 1) << "still in its first step";
         QElapsedTimer clock;
         clock.start();
+        while (clock.elapsed() < 1500 && setDisplayFreq(10000, 0) >= 0)   // it waits 1079 ms, then reads
+            QTest::qWait(20);
+        clock.restart();
         if (how == 0) {
             click("StopSweepPushButton");
-            ASSERT_TRUE(waitForSweepEnd(5000));
-            EXPECT_EQ(magnitudeData(0)->size(), 0);
+            EXPECT_TRUE(waitForSweepEnd(5000) && magnitudeData(0)->isEmpty());
         } else {
             OutputsGuard::stopHolder();
             window.reset();
         }
-        EXPECT_LT(clock.elapsed(), 1000);
+        EXPECT_LT(clock.elapsed(), 1000) << how;
         EXPECT_EQ(nivraSimSetting("genOn", 0), 0.0);
-        EXPECT_EQ(int(SAMP_FREQ), 1000);
     }
 }
 
@@ -589,11 +561,10 @@ TEST_F(WindowFrequencyAnalysisTest, ExportWritesOneFilePerSelectedPlot)
     answerer.setFileName(dir.filePath("data.csv"));
     click("exportMeasPushButton");
     ASSERT_EQ(answerer.count(), 2) << "the file, then one question";
-    EXPECT_EQ(str(answerer.seen()[1].kind + "|" + answerer.seen()[1].title), "question|Replace file?");
+    EXPECT_EQ(str(answerer.last().kind + "|" + answerer.last().title), "question|Replace file?");
     EXPECT_TRUE(readFile(dir.filePath("data_plot_x_x_0.csv")).endsWith("\n12.5893,2,-5.12346\n"));
-    EXPECT_EQ(str(readFile(dir.filePath("data_plot_x_x_1.csv"))),
-              "frequency [Hz], amplitude [um], phase [deg]\n20,3,1\n");
-    EXPECT_EQ(str(readFile(dir.filePath("data_plot_x_x_2.csv"))), "frequency [Hz], amplitude [um], phase [deg]\n");
+    EXPECT_TRUE(readFile(dir.filePath("data_plot_x_x_1.csv")).endsWith("]\n20,3,1\n"));
+    EXPECT_TRUE(QFile::exists(dir.filePath("data_plot_x_x_2.csv")));
 }
 
 } // namespace
