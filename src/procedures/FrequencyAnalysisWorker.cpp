@@ -3,6 +3,7 @@
 #include <QDeadlineTimer>
 #include <QMutexLocker>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -158,6 +159,18 @@ bool FrequencyAnalysisWorker::stopRequested()
     return m_stop;
 }
 
+bool FrequencyAnalysisWorker::reportUnlessStopped(double freq, double amp, double pha, int percent)
+{
+    // Checked and sent under the stop flag's lock: once stop() has returned, no
+    // further point is on its way, so nothing measured across a Stop is drawn.
+    QMutexLocker lock(&m_mutex);
+    if (m_stop)
+        return false;
+    emit frequencyStepDone(m_plotId, freq, amp, pha);
+    emit progressUpdated(percent);
+    return true;
+}
+
 void FrequencyAnalysisWorker::closeNode()
 {
     if (m_fd >= 0)
@@ -165,19 +178,47 @@ void FrequencyAnalysisWorker::closeNode()
     m_fd = -1;
 }
 
-void FrequencyAnalysisWorker::fail(const QString &reason)
+void FrequencyAnalysisWorker::fail(const QString &call, const QString &consequence)
 {
-    LOG_ERROR() << "Frequency analysis:" << reason;
-    if (m_failure.isEmpty())
-        m_failure = reason;
+    LOG_ERROR() << "Frequency analysis:" << call << "failed." << consequence;
+    if (m_failedCall.isEmpty()) {
+        m_failedCall = call;
+        m_consequence = consequence;
+    } else {
+        m_consequence += QStringLiteral("\n\n%1 failed too. %2").arg(call, consequence);
+    }
 }
 
 bool FrequencyAnalysisWorker::generatorOff()
 {
     if (funcGenEnable(0) >= 0)
         return true;
-    fail(QStringLiteral("The function generator could not be switched off."));
+    fail(QStringLiteral("funcGenEnable(0)"),
+         QStringLiteral("The function generator could not be switched off: DAC output %1 may "
+                        "still carry the stimulus. Nothing further was measured.")
+             .arg(m_outputChannel + 1));
     return false;
+}
+
+FrequencyAnalysisWorker::ReadEnd FrequencyAnalysisWorker::readDemodRecords(unsigned char *buffer,
+                                                                            int rate)
+{
+    // One read of the whole buffer lasts 143 s at 100 Hz, beyond the step's wait,
+    // and no stop could end it. Pieces of an eighth of a second at any rate keep a
+    // stop prompt; the node is a stream, so pieces read one after another join
+    // without a gap.
+    const std::size_t wanted = std::size_t(kDemodSamples) * kRecordBytes;
+    const std::size_t piece = std::size_t(std::max(1, rate / 8)) * kRecordBytes;
+    std::size_t got = 0;
+    while (got < wanted) {
+        if (stopRequested())
+            return ReadEnd::Stopped;
+        const ssize_t n = DeviceNode::read(m_fd, buffer + got, std::min(piece, wanted - got));
+        if (n < 1)
+            return ReadEnd::Failed;
+        got += static_cast<std::size_t>(n);
+    }
+    return ReadEnd::Complete;
 }
 
 void FrequencyAnalysisWorker::run()
@@ -186,7 +227,7 @@ void FrequencyAnalysisWorker::run()
     // stop that arrives before the thread gets to run() must still end the sweep.
     std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[kBufferBytes]);
     if (!buffer) {
-        fail(QStringLiteral("No memory for the sample buffer."));
+        fail(QStringLiteral("Allocating the sample buffer"), QStringLiteral("Nothing was measured."));
         closeNode();
         emit finished();
         return;
@@ -218,8 +259,18 @@ void FrequencyAnalysisWorker::run()
 
         int periods = 0;
         int extraMs = 0;
-        SAMP_FREQ = acquisitionParams(f, &periods, &extraMs);
-        mailboxComm->setDisplayFreq(0);
+        const int rate = acquisitionParams(f, &periods, &extraMs);
+        SAMP_FREQ = rate;
+        // At the display's old rate the records would not hold what the step's wait
+        // and the demodulation assume: nothing is measured without the new one.
+        if (mailboxComm->setDisplayFreq(0) < 0) {
+            fail(QStringLiteral("setDisplayFreq(%1, 0)").arg(rate),
+                 QStringLiteral("The display rate of %1 Hz needed at %2 Hz could not be set, so "
+                                "nothing was measured there.")
+                     .arg(rate)
+                     .arg(f));
+            break;
+        }
 
         float amplitude[4];
         float offset[4];
@@ -230,12 +281,18 @@ void FrequencyAnalysisWorker::run()
         // Without the generator running as configured the step would demodulate
         // noise against stale references: the sweep ends instead.
         if (funcGenConfig(amplitude, offset, f) < 0) {
-            fail(QStringLiteral("The function generator refused its settings at %1 Hz.").arg(f));
+            fail(QStringLiteral("funcGenConfig"),
+                 QStringLiteral("The function generator refused its settings at %1 Hz, so nothing "
+                                "was measured there.")
+                     .arg(f));
             generatorOff();
             break;
         }
         if (funcGenEnable(1) < 0) {
-            fail(QStringLiteral("The function generator could not be switched on at %1 Hz.").arg(f));
+            fail(QStringLiteral("funcGenEnable(1)"),
+                 QStringLiteral("The function generator could not be switched on at %1 Hz, so "
+                                "nothing was measured there.")
+                     .arg(f));
             generatorOff();
             break;
         }
@@ -245,18 +302,18 @@ void FrequencyAnalysisWorker::run()
             break;
         }
 
-        const ssize_t got = DeviceNode::read(m_fd, buffer.get(), kBufferBytes);
-        // Only whole records that the read delivered are used: a short read must not
-        // mix in what the buffer held from the previous step (or never held at all).
-        const arma::uword records =
-            got < 1 ? 0 : std::min<arma::uword>(kDemodSamples, static_cast<arma::uword>(got) / kRecordBytes);
-        if (records == 0) {
-            fail(QStringLiteral("The display node delivered no whole record at %1 Hz.").arg(f));
+        const ReadEnd read = readDemodRecords(buffer.get(), rate);
+        if (read != ReadEnd::Complete) {
+            if (read == ReadEnd::Failed)
+                fail(QStringLiteral("read of %1").arg(QLatin1String(DeviceNodeName::Display)),
+                     QStringLiteral("The display data at %1 Hz did not arrive, so nothing was "
+                                    "measured there.")
+                         .arg(f));
             generatorOff();
             break;
         }
 
-        for (arma::uword j = 0; j < records; ++j) {
+        for (arma::uword j = 0; j < arma::uword(kDemodSamples); ++j) {
             const unsigned char *record = buffer.get() + j * kRecordBytes;
             double r = wordAt(record, m_inputWord);
             if (m_useScaling)
@@ -265,15 +322,11 @@ void FrequencyAnalysisWorker::run()
             inPhase(j) = floatAt(record, kInPhaseByte);
             quadrature(j) = floatAt(record, kQuadratureByte);
         }
-        const auto span = arma::span(0, records - 1);
-        arma::vec res = response(span);
-        arma::vec ref1 = inPhase(span);
-        arma::vec ref2 = quadrature(span);
-        res -= arma::mean(res);
-        ref1 -= arma::mean(ref1);
-        ref2 -= arma::mean(ref2);
-        const double x = arma::mean(res % ref1);
-        const double y = arma::mean(res % ref2);
+        response -= arma::mean(response);
+        inPhase -= arma::mean(inPhase);
+        quadrature -= arma::mean(quadrature);
+        const double x = arma::mean(response % inPhase);
+        const double y = arma::mean(response % quadrature);
 
         magnitude(k) = 2.0 * std::sqrt(x * x + y * y) / amplitude[m_outputChannel];
         phase(k) = std::atan2(y, x) * 180.0 / kPi;
@@ -283,14 +336,19 @@ void FrequencyAnalysisWorker::run()
         // Measured with the generator on: the point holds even when switching it
         // off fails, but the sweep goes no further.
         const bool off = generatorOff();
-        emit frequencyStepDone(m_plotId, static_cast<double>(f), magnitude(k), phase(k));
-        emit progressUpdated(static_cast<int>(100 * (k + 1) / count));
-        if (!off)
+        if (!reportUnlessStopped(static_cast<double>(f), magnitude(k), phase(k),
+                                 static_cast<int>(100 * (k + 1) / count))
+            || !off)
             break;
     }
 
     SAMP_FREQ = savedRate;
-    mailboxComm->setDisplayFreq(m_savedDisplayMode ? 1 : 0);
+    const int mode = m_savedDisplayMode ? 1 : 0;
+    if (mailboxComm->setDisplayFreq(static_cast<std::uint8_t>(mode)) < 0)
+        fail(QStringLiteral("setDisplayFreq(%1, %2)").arg(savedRate).arg(mode),
+             QStringLiteral("The display could not be set back to %1 Hz; the live graphs may "
+                            "show a wrong time scale until the rate is set again.")
+                 .arg(savedRate));
     buffer.reset();
     closeNode();
     emit finished();

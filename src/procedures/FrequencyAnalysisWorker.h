@@ -7,8 +7,8 @@
 // and phase go out through frequencyStepDone.
 //
 // Threads: run() executes in the worker's thread; stop() may be called from any
-// thread. The stop flag lives under m_mutex, and the only long wait is on m_wake
-// with that mutex, so a stop ends it at once.
+// thread. The stop flag lives under m_mutex; the settling wait is on m_wake with
+// that mutex and the display is read in short pieces, so a stop ends either at once.
 
 #include <QList>
 #include <QMutex>
@@ -45,13 +45,15 @@ public:
     // Waits up to `ms` milliseconds; false when a stop was asked for before or during it.
     bool waitOrStopped(int ms);
 
-    // Why the sweep ended early against the operator's will (the generator or the
-    // display node failed), empty otherwise. Read once run() has returned.
-    QString failure() const { return m_failure; }
+    // The call whose failure ended the sweep against the operator's will (or that
+    // failed as it ended), empty otherwise, and what that failure left. Read once
+    // run() has returned.
+    QString failedCall() const { return m_failedCall; }
+    QString failureConsequence() const { return m_consequence; }
 
-    // Records the demodulation uses from each read.
+    // Records the demodulation uses from each step.
     static constexpr int kDemodSamples = 3583;
-    // Bytes asked of the display node per step: 14336 records of 256 bytes.
+    // The sample buffer's bytes: room for 14336 records of 256 bytes.
     static constexpr int kBufferBytes = 3670016;
 
 signals:
@@ -65,10 +67,16 @@ public slots:
 
 private:
     bool stopRequested();
+    // Sends one frequency's point and the progress unless a stop came first (false).
+    // Receivers must be queued: a direct one that called stop() would deadlock.
+    bool reportUnlessStopped(double freq, double amp, double pha, int percent);
     void closeNode();
-    // Keeps the first reason the sweep could not go on, and logs it.
-    void fail(const QString &reason);
-    // Generator off; false (with the reason kept) when the controller refused.
+    enum class ReadEnd { Complete, Stopped, Failed };
+    // Reads the records the demodulation uses into `buffer`, a piece at a time.
+    ReadEnd readDemodRecords(unsigned char *buffer, int rate);
+    // Keeps the failed call and what it left (later ones are added), and logs it.
+    void fail(const QString &call, const QString &consequence);
+    // Generator off; false (with the failure kept) when the controller refused.
     bool generatorOff();
 
     int m_fd;
@@ -85,5 +93,6 @@ private:
     QMutex m_mutex;           // guards m_stop
     QWaitCondition m_wake;    // woken only by stop()
     bool m_stop = false;
-    QString m_failure;
+    QString m_failedCall;
+    QString m_consequence;
 };

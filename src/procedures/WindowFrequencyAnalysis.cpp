@@ -2,6 +2,7 @@
 #include "ui_WindowFrequencyAnalysis.h"
 
 #include <QCloseEvent>
+#include <QDeadlineTimer>
 #include <QKeyEvent>
 #include <QFile>
 #include <QFileDialog>
@@ -25,12 +26,14 @@
 #include "MailboxComm.h"
 #include "NivraLibrary.h"
 #include "OutputsGuard.h"
+#include "OutputsHandOver.h"
 
 namespace {
 
 const QString kName = QStringLiteral("Frequency Analysis");
 constexpr int kMinPoints = 2;
 constexpr int kMaxPoints = 1001;
+constexpr int kEndWaitMs = 5000;
 
 QPen whitePen()
 {
@@ -333,7 +336,16 @@ void WindowFrequencyAnalysis::slotStartSweepPushButton()
         return;
     }
 
-    if (mailboxComm->pidStatus != PID_FEEDBACK_OFF) {
+    // A status that could not be read is not taken for a running loop, nor for a
+    // stopped one.
+    const int status = mailboxComm->pidStatus;
+    if (status < PID_FEEDBACK_OFF || status > PID_FEEDBACK_ON) {
+        QMessageBox::critical(this, QStringLiteral("PID status unknown"),
+                              QStringLiteral("The PID status could not be read, so it is not known "
+                                             "whether the feedback runs.\n\nTry again."));
+        return;
+    }
+    if (status != PID_FEEDBACK_OFF) {
         QMessageBox::critical(this, QStringLiteral("PID Running"),
                               QStringLiteral("Stop feedback before Frequency Analysis"));
         return;
@@ -355,10 +367,14 @@ void WindowFrequencyAnalysis::slotStartSweepPushButton()
     int xBpm = 0, yBpm = 0;
     bpmSources(&xBpm, &yBpm);
     const int bpm = ui->inputChComboBox->currentText() == QLatin1String("x") ? xBpm : yBpm;
-    if (!EncoderBoxes::read().shows(bpm)) {
-        QMessageBox::critical(this, QStringLiteral("Error"),
-                              QStringLiteral("BPM %1 has no encoder box: there is nothing to measure.")
-                                  .arg(bpm + 1));
+    const EncoderBoxes boxes = EncoderBoxes::read();
+    if (!boxes.shows(bpm)) {
+        // An answer that could not be read is not taken for a missing box.
+        const QString text =
+            boxes.known ? QStringLiteral("BPM %1 has no encoder box: there is nothing to measure.")
+                        : QStringLiteral("The controller did not say which BPMs have an encoder box, "
+                                         "so BPM %1 cannot be checked.\n\nTry again.");
+        QMessageBox::critical(this, QStringLiteral("Error"), text.arg(bpm + 1));
         return;
     }
 
@@ -423,11 +439,12 @@ void WindowFrequencyAnalysis::sweepEnded(QThread *thread, FrequencyAnalysisWorke
     // nothing runs in the worker.
     thread->quit();
     thread->wait();
-    const QString failure = worker->failure();
+    const QString call = worker->failedCall();
+    const QString consequence = worker->failureConsequence();
     delete worker;
-    if (!failure.isEmpty())
-        QMessageBox::critical(this, QStringLiteral("Frequency analysis stopped"),
-                              failure + QStringLiteral("\n\nOnly the points measured before are shown."));
+    if (!call.isEmpty())
+        OutputsHandOver::stoppedBy(this, kName, call,
+                                   consequence + QStringLiteral("\n\nThe points measured until then are shown."));
 }
 
 void WindowFrequencyAnalysis::endSweepNow()
@@ -436,8 +453,14 @@ void WindowFrequencyAnalysis::endSweepNow()
         return;
     m_worker->stop();
     m_thread->quit();
-    m_thread->wait();
-    delete m_worker;
+    // The worker sees a stop within one short piece of its read. Should a device
+    // call never return, the program still ends: the thread is left to it.
+    if (m_thread->wait(QDeadlineTimer(kEndWaitMs))) {
+        delete m_worker;
+    } else {
+        LOG_ERROR() << "Frequency analysis: the sweep did not end within" << kEndWaitMs << "ms";
+        m_thread->setParent(nullptr);
+    }
     m_worker = nullptr;
     m_thread = nullptr;   // a child of this window: it goes with it
     OutputsGuard::release(this);

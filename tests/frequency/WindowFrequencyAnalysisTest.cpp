@@ -227,6 +227,7 @@ TEST_F(WindowFrequencyAnalysisTest, FrequencyLists)
 TEST_F(WindowFrequencyAnalysisTest, RefusalsLeaveNoTrace)
 {
     makeWindow();
+    // A status that could not be read is told as such, not as a running loop.
     for (int status : {1, 2, 3, -1}) {
         mailbox->pidStatus = status;
         answerer.clear();
@@ -234,7 +235,9 @@ TEST_F(WindowFrequencyAnalysisTest, RefusalsLeaveNoTrace)
         click("StartSweepPushButton");
         ASSERT_EQ(answerer.count(), 1) << status;
         EXPECT_EQ(str(answerer.last().title + "|" + answerer.last().text),
-                  "PID Running|Stop feedback before Frequency Analysis");
+                  status < 0 ? "PID status unknown|The PID status could not be read, so it is not "
+                               "known whether the feedback runs.\n\nTry again."
+                             : "PID Running|Stop feedback before Frequency Analysis");
         EXPECT_EQ(str(SimCallLog::calls().join('|')), "") << status;
         EXPECT_FALSE(OutputsGuard::isHeld()) << status;
     }
@@ -246,10 +249,22 @@ TEST_F(WindowFrequencyAnalysisTest, RefusalsLeaveNoTrace)
     EXPECT_EQ(str(answerer.last().title + "|" + answerer.last().text),
               "Error|Cannot open /dev/nivra_dma_displ");
     EXPECT_FALSE(OutputsGuard::isHeld());
-    // Found ahead of a node that does not open: a BPM without its box, then unknown outputs.
-    nivraSimSetTovash(0, 0);
-    click("StartSweepPushButton");
-    EXPECT_EQ(str(answerer.last().text), "BPM 1 has no encoder box: there is nothing to measure.");
+    // Found ahead of a node that does not open: the measured loop's BPM (the Y loop's
+    // on BPM2 for "y") without its box, or no answer about the boxes; then unknown outputs.
+    struct { bool box1, box2; const char *input; int tovashes; const char *text; } const cases[] = {
+        {false, true, "x", 0, "BPM 1 has no encoder box: there is nothing to measure."},
+        {true, false, "y", 0, "BPM 2 has no encoder box: there is nothing to measure."},
+        {true, true, "y", -5, "The controller did not say which BPMs have an encoder box, so BPM 2 "
+                              "cannot be checked.\n\nTry again."}};
+    ASSERT_GE(setBPMselector(0, 1, 0), 0);
+    for (const auto &c : cases) {
+        nivraSimSetTovash(0, c.box1);
+        nivraSimSetTovash(1, c.box2);
+        nivraSimFailCall("getTovashes", c.tovashes);
+        chooseText(w<QComboBox>("inputChComboBox"), c.input);
+        click("StartSweepPushButton");
+        EXPECT_EQ(str(answerer.last().text), c.text) << c.input;
+    }
     nivraSimFailCall("getPIDoutSel", -5);
     click("StartSweepPushButton");
     EXPECT_EQ(str(answerer.last().text), "Cannot read which DAC output the loops drive.");
@@ -328,7 +343,7 @@ TEST_F(WindowFrequencyAnalysisTest, ClearDuringASweepDropsItsPoints)
     click("StartSweepPushButton");
     click("clearGraphsPushButton");
     ASSERT_TRUE(waitForSweepEnd());
-    EXPECT_EQ(nivraSimCallCount("read"), 2) << "the sweep itself went on";
+    EXPECT_EQ(nivraSimCallCount("read"), 6) << "the sweep itself went on";
     EXPECT_EQ(w<QCustomPlot>("graphMg")->graphCount() + w<QCustomPlot>("graphPh")->graphCount(), 0);
     EXPECT_EQ(w<QTreeWidget>("plotsTree")->topLevelItemCount(), 0);
     EXPECT_EQ(window->addPlot(), 0) << "the counter starts again";
@@ -356,11 +371,68 @@ TEST_F(WindowFrequencyAnalysisTest, ClosingExitOrAFailingGeneratorEndsTheSweep)
         ASSERT_TRUE(waitForSweepEnd(5000));
         EXPECT_EQ(window->isVisible(), how >= 2);
         EXPECT_FALSE(OutputsGuard::isHeld());
-        EXPECT_EQ(answerer.count(), std::max(0, how - 2)) << "the generator's failure is told";
+        EXPECT_TRUE(QTest::qWaitFor([&] { return answerer.count() == std::max(0, how - 2); }, 2000))
+            << "the generator's failure is told";
         EXPECT_EQ(nivraSimCallCount("read"), 0);
         EXPECT_EQ(nivraSimSetting("genOn", 0), 0.0);
         EXPECT_EQ(int(SAMP_FREQ), 1000);
         EXPECT_TRUE(w<QPushButton>("StartSweepPushButton")->isEnabled());
+    }
+}
+
+TEST_F(WindowFrequencyAnalysisTest, AFailedCallStopsTheSweepAndIsNamed)
+{
+    // No point without the step's display rate, none after a generator that stays on;
+    // what the sweep took is handed back and the call is named.
+    struct { const char *fault, *start; int points; double genOn; const char *named; } const cases[] = {
+        {"setDisplayFreq", "100", 0, 0.0, "stopped: setDisplayFreq(10000, 0) failed"},
+        {"setDisplayFreq(10000", "9", 1, 0.0, "stopped: setDisplayFreq(10000, 0) failed"},
+        {"funcGenEnable(0)", "100", 1, 1.0, "stopped: funcGenEnable(0) failed"}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.fault);
+        makeWindow();
+        setSweep(c.start, "1000", "3");
+        nivraSimClearFaults();
+        nivraSimFailCall(c.fault, -5);
+        nivraSimClearCallLog();
+        answerer.clear();
+        click("StartSweepPushButton");
+        ASSERT_TRUE(waitForSweepEnd());
+        ASSERT_TRUE(QTest::qWaitFor([this] { return answerer.count() == 1; }, 5000));
+        EXPECT_TRUE(answerer.last().text.contains(c.named)) << str(answerer.last().text);
+        EXPECT_EQ(magnitudeData(0)->size(), c.points);
+        EXPECT_EQ(SimCallLog::callsTo("funcGenEnable").count("funcGenEnable(1)"), c.points);
+        EXPECT_EQ(nivraSimSetting("genOn", 0), c.genOn);
+        EXPECT_FALSE(OutputsGuard::isHeld());
+    }
+}
+
+TEST_F(WindowFrequencyAnalysisTest, StopOrExitEndTheSweepDuringItsRead)
+{
+    // On the wall clock, moving the stream on keeps the sweep's records from arriving,
+    // as at the slowest rate. Stop (0), and Exit or a signal followed by main's end
+    // (1), still end it within a second, generator off, no point drawn.
+    nivraSimUseManualClock(0);
+    for (int how = 0; how < 2; ++how) {
+        makeWindow();
+        setSweep("100", "1000", "2");
+        nivraSimClearCallLog();
+        click("StartSweepPushButton");
+        ASSERT_TRUE(waitForCalls("funcGenEnable", 1));
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 1500 && setDisplayFreq(10000, 0) >= 0)   // it waits 1079 ms, then reads
+            QTest::qWait(20);
+        clock.restart();
+        if (how == 0) {
+            click("StopSweepPushButton");
+            EXPECT_TRUE(waitForSweepEnd(5000) && magnitudeData(0)->isEmpty());
+        } else {
+            OutputsGuard::stopHolder();
+            window.reset();
+        }
+        EXPECT_LT(clock.elapsed(), 1000) << how;
+        EXPECT_EQ(nivraSimSetting("genOn", 0), 0.0);
     }
 }
 
@@ -478,13 +550,21 @@ TEST_F(WindowFrequencyAnalysisTest, ExportWritesOneFilePerSelectedPlot)
     EXPECT_FALSE(answerer.last().text.contains("blocked_plot_x_x_1.csv"));
     EXPECT_TRUE(QFile::exists(dir.filePath("blocked_plot_x_x_1.csv")));
 
-    // After "Clear graphs" the names start again: keeping the earlier file is the default.
+    // After "Clear graphs" the names start again: keeping the earlier file is the
+    // default, and the other plots are still written.
     click("clearGraphsPushButton");
-    window->addPlot();
+    for (int i = 0; i < 3; ++i)
+        window->addPlot();
+    window->onFrequencyStepDone(1, 20.0, 3.0, 1.0);
+    ASSERT_TRUE(QFile::remove(dir.filePath("data_plot_x_x_1.csv")));
+    answerer.clear();
     answerer.setFileName(dir.filePath("data.csv"));
     click("exportMeasPushButton");
+    ASSERT_EQ(answerer.count(), 2) << "the file, then one question";
     EXPECT_EQ(str(answerer.last().kind + "|" + answerer.last().title), "question|Replace file?");
     EXPECT_TRUE(readFile(dir.filePath("data_plot_x_x_0.csv")).endsWith("\n12.5893,2,-5.12346\n"));
+    EXPECT_TRUE(readFile(dir.filePath("data_plot_x_x_1.csv")).endsWith("]\n20,3,1\n"));
+    EXPECT_TRUE(QFile::exists(dir.filePath("data_plot_x_x_2.csv")));
 }
 
 } // namespace
