@@ -1,6 +1,8 @@
 // Status panel: PID state shown by LED colour and text, the feedback button's text
 // and toggling, the controller reset, and the user-level poll.
+#include <QApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -10,10 +12,12 @@
 #include <memory>
 
 #include "AcquisitionSettings.h"
+#include "DialogAnswerer.h"
 #include "HeartBeat.h"
 #include "MailboxComm.h"
 #include "NivraLibrary.h"
 #include "NivraSim.h"
+#include "OutputsGuard.h"
 #include "QLed.h"
 #include "ShellTestSupport.h"
 #include "SimCallLog.h"
@@ -142,6 +146,73 @@ TEST_F(HeartBeatTest, FeedbackButtonAsksForTheOppositeOfThePolledStateAndResetSe
     nivraSimClearCallLog();
     QTest::mouseClick(button(panel, "resetPIDbutton"), Qt::LeftButton);
     EXPECT_EQ(SimCallLog::callsTo("setCtrlReset").size(), 1);
+}
+
+// Switching the feedback on waits for the DAC outputs and for an encoder box on the
+// BPM of every loop it would close; switching it off is never refused.
+TEST_F(HeartBeatTest, OnlySwitchingTheFeedbackOnIsRefused)
+{
+    logIn("admin", "admin");
+    DialogAnswerer answerer;
+    HeartBeat panel;
+    QPushButton *feedback = button(panel, "buttonFdbk");
+    const int manualControl = 0;
+    const struct {
+        bool on, held, box1, box2, queryFails;
+        int code, sourceX, sourceY;
+        const char *told;   // the refusal, or null when the switch is sent
+    } cases[] = {
+        {false, true, true, true, false, 1, 0, 0, "Enable Feedback is refused"},
+        {true, true, true, true, false, 1, 0, 0, nullptr},
+        {false, false, false, true, false, 1, 0, 0, "BPM1 has no encoder box: the X loop"},
+        {false, false, true, false, false, 1, 0, 1, "BPM2 has no encoder box: the Y loop"},
+        {false, false, true, false, false, 0, 1, 0, "BPM2 has no encoder box: the X loop"},
+        {false, false, false, true, false, 3, 0, 1, nullptr},   // X, on BPM1, is not regulated
+        {false, false, true, true, true, 1, 0, 0, "unreadable"},
+        {true, false, false, false, true, 1, 0, 0, nullptr},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.told ? c.told : "sent");
+        nivraSimSetTovash(0, c.box1);
+        nivraSimSetTovash(1, c.box2);
+        ASSERT_EQ(setPIDconf(std::int8_t(c.code)), 0);
+        ASSERT_EQ(setBPMselector(c.sourceX, c.sourceY, 0), 0);
+        ASSERT_EQ(setFBenable(c.on), 0);
+        mailboxComm->pidStatus = c.on ? 3 : 0;
+        panel.refreshFields();
+        if (c.held)
+            OutputsGuard::acquire(&manualControl, QStringLiteral("Manual Output Control"),
+                                  OutputsGuard::Runs::Beside);
+        if (c.queryFails)
+            nivraSimFailCall("getTovashes", -1);
+        nivraSimClearCallLog();
+        const int told = answerer.count();
+
+        // Pressed twice before the box is answered: one box says it.
+        feedback->toggle();
+        if (c.held && c.told) {
+            feedback->toggle();
+            int boxes = 0;
+            for (QWidget *top : QApplication::topLevelWidgets())
+                boxes += qobject_cast<QMessageBox *>(top) && top->isVisible();
+            EXPECT_EQ(boxes, 1);
+        }
+        const QStringList sent = SimCallLog::callsTo("setFBenable");
+        if (c.told) {
+            EXPECT_TRUE(sent.isEmpty()) << sent.join(' ').toStdString();
+            ASSERT_TRUE(QTest::qWaitFor([&] { return answerer.count() > told; }));
+            EXPECT_TRUE(answerer.last().text.contains(QLatin1String(c.told)))
+                << answerer.last().text.toStdString();
+            EXPECT_EQ(feedback->isChecked(), c.on) << "back to the polled state";
+        } else {
+            ASSERT_EQ(sent.size(), 1);
+            EXPECT_TRUE(sent[0].startsWith(c.on ? "setFBenable(0)" : "setFBenable(1)"));
+        }
+        QTest::qWait(50);
+        EXPECT_EQ(answerer.count(), told + (c.told ? 1 : 0));
+        nivraSimClearFaults();
+        OutputsGuard::release(&manualControl);
+    }
 }
 
 TEST_F(HeartBeatTest, LevelPollEnablesDisablesAndAnnounces)
