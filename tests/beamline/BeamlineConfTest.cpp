@@ -230,12 +230,8 @@ TEST_F(BeamlineConfTest, HiddenBoxesAreNeitherAppliedNorStored)
         pressSave();
         const bool saved = c.shown == c.configured;
         EXPECT_NE(window->isVisible(), saved);
-        EXPECT_EQ(deviceCalls().size(), saved ? 6 : 0);
-        if (saved)
-            EXPECT_EQ(deviceCalls().value(1), QStringLiteral("setBPMscale(%1, 0.001, 0.001)").arg(c.shown));
-        if (!saved)
-            EXPECT_TRUE(QTest::qWaitFor([&] { return answerer.count() > told; }));
-        EXPECT_EQ(answerer.count(), told + !saved);
+        EXPECT_EQ(deviceCalls().value(1), saved ? QStringLiteral("setBPMscale(%1, 0.001, 0.001)").arg(c.shown) : "");
+        EXPECT_EQ(QTest::qWaitFor([&] { return answerer.count() > told; }, 200), !saved);
     }
 }
 
