@@ -10,7 +10,9 @@
 void StartUp::loadBpmCalibration()
 {
     // A file that gives nothing is said once, here: everything below would read 0.
-    configIni->checkFile();
+    // So is every value that is not a number: each reads as a default, mostly 0.
+    if (configIni->checkFile())
+        configIni->checkNumbers();
     for (int b = 0; b < 2; ++b) {
         BPM_SCALE_X[b] = configIni->readConfigScaleX(b);
         BPM_SCALE_Y[b] = configIni->readConfigScaleY(b);

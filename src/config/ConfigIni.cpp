@@ -141,6 +141,40 @@ double readBpmDouble(const char *key, int bpm)
     return readDouble(settings, bpmGroup(bpm) + QLatin1Char('/') + QLatin1String(key), 0.0);
 }
 
+// A key the program reads, with the default its reader gives when the key is missing.
+struct ReadKey {
+    QString path;
+    bool integer;
+    double fallback;
+};
+
+// Every key the program reads, in the readers' groups.
+QList<ReadKey> readKeys()
+{
+    QList<ReadKey> keys;
+    const auto add = [&keys](const QString &group, bool integer, const QList<const char *> &names,
+                             double fallback = 0.0) {
+        for (const char *name : names)
+            keys.append({group + QLatin1Char('/') + QLatin1String(name), integer, fallback});
+    };
+    for (int bpm = 0; bpm < 2; ++bpm) {
+        add(bpmGroup(bpm), false, {"Scale_X", "Scale_Y", "Offset_X", "Offset_Y", "Conv_X", "Conv_Y",
+                                   "Distance_X", "Distance_Y"});
+        add(bpmGroup(bpm), true, {"Top", "Right", "Bottom", "Left", "EncType", "EncIncrement",
+                                  "EncMath", "Enc_X", "Enc_Y"});
+        add(rocGroup(bpm), false, {"RoiX", "RoiY", "RoiI0min", "RoiI0max", "RocX"});
+    }
+    const QString beamline = QStringLiteral("Beamline");
+    add(beamline, true, {"DAC_posX"}, 0);
+    add(beamline, true, {"DAC_posY"}, 1);
+    add(beamline, true, {"DAC_I0"}, 2);
+    for (const char *group : {"PID_X", "PID_Y", "PID_I0"})
+        add(QLatin1String(group), false, QList<const char *>(std::begin(pidKeys), std::end(pidKeys)));
+    add(QStringLiteral("PID_X"), true, {"enable"});
+    add(QStringLiteral("PID_Y"), true, {"enable"});
+    return keys;
+}
+
 template <typename T>
 void setOut(T *out, T value)
 {
@@ -188,6 +222,35 @@ bool ConfigIni::checkFile()
         return true;
     LOG_WARN() << "Configuration file" << path << problem
                << "- scales, offsets, PID values and ROC limits start at 0 until saved";
+    return false;
+}
+
+bool ConfigIni::checkNumbers()
+{
+    Store settings;
+    QStringList found;
+    for (const ReadKey &key : readKeys()) {
+        if (!settings.contains(key.path))
+            continue;
+        const QVariant value = settings.value(key.path);
+        bool ok = false;
+        const double number = value.toDouble(&ok);
+        if (ok && std::isfinite(number))
+            continue;
+        // What the reader makes of it, read the reader's way.
+        const QString used =
+            key.integer ? QString::number(settings.value(key.path, int(key.fallback)).toInt())
+                        : QString::number(readDouble(settings, key.path, key.fallback));
+        // A value with commas comes back as a list.
+        const QString text = value.typeId() == QMetaType::QStringList
+                                 ? value.toStringList().join(QLatin1Char(','))
+                                 : value.toString();
+        found << QStringLiteral("%1=%2 (%3 used)").arg(key.path, text, used);
+    }
+    if (found.isEmpty())
+        return true;
+    LOG_WARN() << "Configuration file" << filePath()
+               << "holds values that are not numbers:" << found.join(QStringLiteral(", "));
     return false;
 }
 

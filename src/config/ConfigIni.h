@@ -33,6 +33,10 @@ public:
     // or holds none of the program's groups (empty, garbage, another encoding): every
     // setting then reads its default, mostly 0. Called once at start.
     bool checkFile();
+    // Logs one Warn line naming every key the program reads whose value is there but
+    // is not a finite number, each with the value read instead; returns false then.
+    // Called once at start.
+    bool checkNumbers();
 
     // BPMn / Orient
     void writeConfigOrient(int value, int bpm);

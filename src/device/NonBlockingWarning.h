@@ -9,6 +9,7 @@ class QWidget;
 class NonBlockingWarning
 {
 public:
-    // Shows `text` under `title`; the box deletes itself when closed.
+    // Shows `text` under `title`; the box deletes itself when closed. While a box with
+    // the same title and text is open, that one is raised instead.
     static void show(QWidget *parent, const QString &title, const QString &text);
 };

@@ -8,8 +8,9 @@
 // A procedure claims the outputs before it sends anything to the device and gives
 // them back when it has handed them back to the feedback. A start that finds them
 // held is refused with a message and sends nothing, and so is any other window's
-// action on the loop (feedback switch, configuration, setpoint, display rate):
-// the holder drives the outputs and its own procedure decides what the loop does.
+// action that switches the loop on or changes it (Enable Feedback, configuration,
+// setpoint, display rate): the holder drives the outputs and its own procedure
+// decides what the loop does. Switching the feedback off is never refused.
 // Leaving the program asks the holder to stop through stopHolder(). GUI thread only.
 
 #include <QString>

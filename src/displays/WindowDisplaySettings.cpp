@@ -35,8 +35,7 @@ WindowDisplaySettings::WindowDisplaySettings(QWidget *parent)
     ui->enableFilterCheckBox->hide();
     ui->enableFilterLabel->hide();
 
-    // OK applies and closes, Apply applies and stays open, Cancel only closes.
-    connect(ui->buttonBox, &QDialogButtonBox::accepted, this, &WindowDisplaySettings::saveSettings);
+    // OK applies and closes (accept), Apply applies and stays open, Cancel only closes.
     connect(ui->pushButtonApply, &QPushButton::clicked, this, &WindowDisplaySettings::saveSettings);
     connect(ui->pauseCheckBox, &QCheckBox::toggled, this, &WindowDisplaySettings::pauseButtonChanged);
     // Procedures set their own rate and restore it when they end.
@@ -70,11 +69,21 @@ void WindowDisplaySettings::showRateInForce()
     ui->dispFreqBox->setValue(inForce);
 }
 
-void WindowDisplaySettings::saveSettings()
+void WindowDisplaySettings::accept()
+{
+    // Refused while a procedure holds the outputs: the dialog stays open with what
+    // was chosen, so that it can be applied once the procedure has ended.
+    if (saveSettings())
+        QDialog::accept();
+}
+
+bool WindowDisplaySettings::saveSettings()
 {
     // A procedure holding the outputs chose the rate it measures at.
-    if (OutputsGuard::refuses(this, QStringLiteral("Applying the display settings")))
-        return showRateInForce();
+    if (OutputsGuard::refuses(this, QStringLiteral("Applying the display settings"))) {
+        showRateInForce();
+        return false;
+    }
 
     int requested;
     if (ui->dispFreqBox->value() > kMaxDisplayFreq) {
@@ -107,6 +116,7 @@ void WindowDisplaySettings::saveSettings()
     const int samples = ui->bufferSamplesComboBox->currentText().toInt(&ok, 10);
     if (ok)
         DISP_BUF_SIZE = samples * kRecordBytes;
+    return true;
 }
 
 void WindowDisplaySettings::pauseButtonChanged(bool checked)

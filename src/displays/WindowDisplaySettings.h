@@ -19,8 +19,13 @@ public:
     // Shows the dialog filled with the settings in force.
     void showWindow();
 
+public slots:
+    // OK: applies, and closes unless the settings were refused.
+    void accept() override;
+
 private slots:
-    void saveSettings();
+    // Applies the form; false when refused (nothing applied).
+    bool saveSettings();
     void pauseButtonChanged(bool checked);
 
 private:

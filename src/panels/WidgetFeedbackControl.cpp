@@ -26,6 +26,16 @@ constexpr std::uint8_t kI0Channel[4][4] = {
     {2, 2, 1, 3},
 };
 
+// The loops a PID configuration code regulates.
+bool regulatesX(int code)
+{
+    return code == 0 || code == 1 || code == 2 || code == 5;
+}
+bool regulatesY(int code)
+{
+    return code == 1 || code == 3 || code == 4 || code == 5;
+}
+
 } // namespace
 
 WidgetFeedbackControl::WidgetFeedbackControl(QWidget *parent)
@@ -186,11 +196,12 @@ void WidgetFeedbackControl::sendNewSetpoint()
     // Each regulated loop's setpoint must lie in the ROI of the BPM that feeds it,
     // as for a click on the XY graph.
     const int code = mailboxComm->getPIDconf();
-    const bool regulatesX = code == 0 || code == 1 || code == 2 || code == 5;
-    const bool regulatesY = code == 1 || code == 3 || code == 4 || code == 5;
-    if ((regulatesX && WidgetGraphXY::outsideRoi(bpmSelX, 0, ui->posXDoubleSpinBox->value()))
-        || (regulatesY && WidgetGraphXY::outsideRoi(bpmSelY, 1, ui->posYDoubleSpinBox->value())))
-        return WidgetGraphXY::refuseSetpoint();
+    if ((regulatesX(code) && WidgetGraphXY::outsideRoi(bpmSelX, 0, ui->posXDoubleSpinBox->value()))
+        || (regulatesY(code) && WidgetGraphXY::outsideRoi(bpmSelY, 1, ui->posYDoubleSpinBox->value()))) {
+        WidgetGraphXY::refuseSetpoint();
+        // The controller keeps its setpoints: show those, not the refused value.
+        return updateXYfields();
+    }
 
     mailboxComm->setSetpoint(ui->posXDoubleSpinBox->value(), ui->posYDoubleSpinBox->value(), 0.0);
     emit somethingChanged();
@@ -222,25 +233,8 @@ void WidgetFeedbackControl::updateButtonPressed()
     // Neither box ticked falls back to regulating X alone.
     const int code = (x && y) ? 1 : (!x && y) ? 3 : 0;
 
-    // A loop fed by a BPM without its encoder box would regulate on positions that
-    // are not there.
-    const EncoderBoxes boxes = EncoderBoxes::read();
-    for (const auto &[regulates, source, axis] :
-         {std::tuple{code != 3, sourceX, "X"}, std::tuple{code != 0, sourceY, "Y"}}) {
-        if (!regulates || boxes.shows(source))
-            continue;
-        // An answer that could not be read is not taken for a missing box.
-        const QString text =
-            boxes.known ? QStringLiteral("BPM%1 has no encoder box: the %2 loop cannot take its "
-                                         "position from it.\n\nChoose another source.")
-                              .arg(source + 1)
-                              .arg(QLatin1String(axis))
-                        : QStringLiteral("The controller did not say which BPMs have an encoder "
-                                         "box, so the loops' sources cannot be checked.\n\nTry again.");
-        LOG_WARN() << "Configuration refused:" << text;
-        QMessageBox::warning(this, QStringLiteral("No encoder box"), text);
+    if (!sourcesHaveBoxes(this, code, sourceX, sourceY))
         return;
-    }
 
     if (sendDACoutputs() == -1)
         return;
@@ -255,4 +249,29 @@ void WidgetFeedbackControl::updateButtonPressed()
     mailboxComm->setPIDconf(static_cast<std::int8_t>(code));
     confChanged(code);
     emit somethingChanged();
+}
+
+bool WidgetFeedbackControl::sourcesHaveBoxes(QWidget *parent, int code, int sourceX, int sourceY)
+{
+    // A loop fed by a BPM without its encoder box would regulate on positions that
+    // are not there.
+    const EncoderBoxes boxes = EncoderBoxes::read();
+    for (const auto &[regulates, source, axis] : {std::tuple{regulatesX(code), sourceX, "X"},
+                                                  std::tuple{regulatesY(code), sourceY, "Y"}}) {
+        if (!regulates || boxes.shows(source))
+            continue;
+        // An answer that could not be read is not taken for a missing box.
+        const QString text =
+            boxes.known ? QStringLiteral("BPM%1 has no encoder box: the %2 loop cannot take its "
+                                         "position from it.\n\nChoose another source.")
+                              .arg(source + 1)
+                              .arg(QLatin1String(axis))
+                        : QStringLiteral("The controller's answer on which BPMs have an encoder "
+                                         "box is unreadable, so the loops' sources cannot be "
+                                         "checked.\n\nTry again.");
+        LOG_WARN() << "Refused:" << text;
+        QMessageBox::warning(parent, QStringLiteral("No encoder box"), text);
+        return false;
+    }
+    return true;
 }

@@ -28,6 +28,10 @@ public:
     // Stores and sends the DAC channels of the X, Y and I0 loops. Returns 0, or -1
     // when X and Y share a channel (refused with a warning, nothing sent).
     int sendDACoutputs();
+    // Whether each loop that the PID configuration `code` regulates takes its position
+    // from a BPM (0 or 1) with an encoder box. When one does not, or the controller's
+    // answer is unreadable, says so in a warning box and returns false.
+    static bool sourcesHaveBoxes(QWidget *parent, int code, int sourceX, int sourceY);
 
 signals:
     void somethingChanged();

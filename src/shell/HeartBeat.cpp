@@ -9,6 +9,7 @@
 #include "MailboxComm.h"
 #include "NivraLibrary.h"
 #include "OutputsGuard.h"
+#include "WidgetFeedbackControl.h"
 
 HeartBeat::HeartBeat(QWidget *parent) : QWidget(parent), ui(new Ui::HeartBeat)
 {
@@ -98,11 +99,27 @@ void HeartBeat::updateFeedbackButton()
 
 void HeartBeat::fdbkStatusChanged()
 {
-    // The press already moved the button: put it back to the polled state.
-    if (OutputsGuard::refuses(this, ui->buttonFdbk->text()))
+    // Switching the feedback off is never refused: it is how the loop is stopped,
+    // whoever holds the outputs. The press already moved the button: a refusal puts
+    // it back to the polled state.
+    if (!feedbackWanted && refusesFeedbackOn())
         return updateFeedbackButton();
     feedbackWanted = !feedbackWanted;
     mailboxComm->setFBenable(feedbackWanted ? 1 : 0);
+}
+
+bool HeartBeat::refusesFeedbackOn()
+{
+    if (OutputsGuard::refuses(this, ui->buttonFdbk->text()))
+        return true;
+    // The loops as the controller would run them; a failed read of the sources
+    // leaves the process-wide ones.
+    int x = 0, y = 0, i0 = 0;
+    const bool read = mailboxComm->getBPMselector(&x, &y, &i0) >= 0;
+    const int sourceX = read ? x : int(bpmSelX);
+    const int sourceY = read ? y : int(bpmSelY);
+    return !WidgetFeedbackControl::sourcesHaveBoxes(this, mailboxComm->getPIDconf(), sourceX,
+                                                    sourceY);
 }
 
 void HeartBeat::refreshFields()

@@ -37,5 +37,9 @@ public slots:
     void resetPIDControllerPressed();
 
 private:
+    // Whether switching the feedback on must wait: another owner holds the outputs,
+    // or a regulated loop's BPM has no encoder box. Says why when it does.
+    bool refusesFeedbackOn();
+
     Ui::HeartBeat *ui;
 };

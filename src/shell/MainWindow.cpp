@@ -313,6 +313,9 @@ void MainWindow::registerXYGraphs()
     graphXY2->resetZoom();
     updater->setGraphData(GraphXYBpm2, 0, container2);
     wireXY(graphXY2);
+    // A setpoint clicked on one graph may be the one the other graph marks.
+    connect(graphXY1, &WidgetGraphXY::XYchanged, graphXY2, &WidgetGraphXY::updateGraphXY);
+    connect(graphXY2, &WidgetGraphXY::XYchanged, graphXY1, &WidgetGraphXY::updateGraphXY);
 }
 
 void MainWindow::registerSpectrumGraph()

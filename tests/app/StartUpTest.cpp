@@ -79,6 +79,28 @@ TEST_F(StartUpTest, UnusableConfigurationIsReportedOnce)
     }
 }
 
+// Every value the program reads that is there but not a finite number is named once,
+// with what is used instead; numbers (negative ones too) and keys nobody reads are not.
+TEST_F(StartUpTest, ValuesThatAreNotNumbersAreNamedInOneLine)
+{
+    writeConfig("[BPM1]\nScale_X=abc\nScale_Y=nan\nOffset_X=-2\nEnc_X=two\nOrient=x\n"
+                "[BPM2]\nDistance_Y=1e999\n[ROCandROI]\nRoiY=-20\n[ROCandROI2]\nRoiX=inf\nRocY=bad\n"
+                "[Beamline]\nDAC_posY=y\nDAC_posX=3\n[PID_I0]\nKd=\n");
+    LogCapture log;
+    StartUp::loadBpmCalibration();
+    const QStringList lines = log.texts(Logging::WarnLevel).filter(config.path());
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_EQ(lines[0].trimmed(),
+              (QStringLiteral("Configuration file %1 holds values that are not numbers: "
+                                         "BPM1/Scale_X=abc (0 used), BPM1/Scale_Y=nan (0 used), "
+                                         "BPM1/Enc_X=two (0 used), BPM2/Distance_Y=1e999 (0 used), "
+                                         "ROCandROI2/RoiX=inf (0 used), Beamline/DAC_posY=y (0 used), "
+                                         "PID_I0/Kd= (0 used)")
+                              .arg(config.path())));
+    EXPECT_DOUBLE_EQ(BPM_SCALE_X[0], 0.0);
+    EXPECT_DOUBLE_EQ(BPM_OFFSET_X[0], -2.0);
+}
+
 TEST_F(StartUpTest, DefaultsClearBothBeamOffChecksAndKeepTheOthers)
 {
     ASSERT_GE(setROCenable(1, 0, 1, 0, 1, 1), 0);

@@ -215,6 +215,24 @@ TEST_F(BeamlineConfTest, HiddenBoxesAreNeitherAppliedNorStored)
     EXPECT_TRUE(deviceCalls().isEmpty()) << deviceCalls().join('\n').toStdString();
     EXPECT_EQ(config.text(), before);
     EXPECT_EQ(scaleChanged.count(), 2);
+
+    // One BPM shown, the other never configured: the hidden one's zero scale is not
+    // held against the Save; the shown one never configured refuses it.
+    const struct { int shown, configured; } cases[] = {{0, 0}, {1, 1}, {0, 1}, {1, 0}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << "shown " << c.shown << " configured " << c.configured);
+        ASSERT_TRUE(config.writeText(QStringLiteral("[BPM%1]\nConv_X=1\nConv_Y=1\nDistance_X=500000\n"
+                                                    "Distance_Y=500000\n").arg(c.configured + 1).toLatin1()));
+        TovashHook::answer(c.shown == 0, c.shown == 1);
+        window.reset();
+        openWindow();
+        const int told = answerer.count();
+        pressSave();
+        const bool saved = c.shown == c.configured;
+        EXPECT_NE(window->isVisible(), saved);
+        EXPECT_EQ(deviceCalls().value(1), saved ? QStringLiteral("setBPMscale(%1, 0.001, 0.001)").arg(c.shown) : "");
+        EXPECT_EQ(QTest::qWaitFor([&] { return answerer.count() > told; }, 200), !saved);
+    }
 }
 
 TEST_F(BeamlineConfTest, LoadingShowsStoredValuesAsTheBoxesHoldThem)

@@ -346,6 +346,7 @@ TEST_F(ConfigIniTest, HandEditedFileReadsBadValuesAsZeroAndNonFiniteOnesAsMissin
     ASSERT_TRUE(config.writeText("[BPM1]\nScale_X=abc\nOrient=3.7\nDistance_X=12.5e3\nOffset_X=nan\n"
                                  "Distance_Y=1e999\n[Beamline]\nDAC_posX=two\nBeamThreshold=none\n"
                                  "BeamThreshold2=-inf\n[ROCandROI]\nRoiX=10\nRocX=x\nRoiY=nan\nRoiI0max=inf\n"
+                                 "[ROCandROI2]\nRoiX=-inf\nRoiY=20\nRocX=8\n"
                                  "[PID_X]\nKp=nan\nOmax=1e999\nOmin=-2\n"));
     EXPECT_EQ(store.readConfigScaleX(0), 0.0);
     EXPECT_EQ(store.readConfigOrient(0), 0);   // not an integer
@@ -374,6 +375,11 @@ TEST_F(ConfigIniTest, HandEditedFileReadsBadValuesAsZeroAndNonFiniteOnesAsMissin
     EXPECT_EQ(roiY, 0.0);
     EXPECT_EQ(hi, 0.0);
     EXPECT_EQ(percent, 0.0);
+    // Both sides: RoiX not finite reads 0, the ROC percentage with it not finite either.
+    store.readConfigROCandROI(&roiX, &roiY, &lo, &hi, &percent, 1);
+    EXPECT_EQ(roiX, 0.0);
+    EXPECT_EQ(roiY, 20.0);
+    EXPECT_FALSE(std::isfinite(percent));
 
     double p[10];
     std::fill(std::begin(p), std::end(p), -1.0);

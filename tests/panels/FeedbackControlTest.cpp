@@ -417,8 +417,31 @@ TEST_F(FeedbackControlTest, SetpointsGoOutWhileFeedbackRunsAndComeBack)
     ASSERT_GE(getSetpoint2(1, &y), 0);
     EXPECT_DOUBLE_EQ(y, 6.25);
     EXPECT_EQ(changed.count(), 2);
-    xField->setValue(9999);   // outside BPM1's ROI: refused as a click on the XY graph is
-    pressAndSlideOff(child<QPushButton>(panel.get(), "buttonUpdate"));
+    // Each regulated loop's field against the ROI of the BPM that feeds it, at both
+    // ends: on the limit sent, beyond it refused as a click on the XY graph is, and the
+    // fields back at what the controller holds. BPM1: ROI 100 x 50, BPM2: 200 x 120.
+    store.writeConfigROCandROI(1, 200, 120, 0, 0, 80);
+    const struct { int code, sourceY; double x, y; bool refused; } cases[] = {
+        {0, 0, 9999, 0, true},    {0, 0, -100, 9999, false}, {0, 0, 100.01, 0, true},
+        {3, 0, 9999, 50, false},  {3, 0, 0, -50.01, true},   {3, 0, 0, 50.01, true},
+        {3, 1, 0, -120, false},   {3, 1, 0, 120.5, true},    {1, 1, 100, -120, false},
+        {1, 1, -100.5, 0, true},
+    };
+    bpmSelX = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.code << " " << c.x << " " << c.y);
+        ASSERT_GE(setPIDconf(std::int8_t(c.code)), 0);
+        bpmSelY = c.sourceY;
+        const int told = answerer.count();
+        xField->setValue(c.x);
+        yField->setValue(c.y);
+        pressAndSlideOff(child<QPushButton>(panel.get(), "buttonUpdate"));
+        EXPECT_EQ(answerer.count(), told + c.refused);
+        ASSERT_GE(getSetpoint2(0, &x) | getSetpoint2(1, &y), 0);
+        EXPECT_EQ(x == c.x && y == c.y, !c.refused);
+        EXPECT_EQ(xField->value(), x);
+        EXPECT_EQ(yField->value(), y);
+    }
     EXPECT_EQ(answerer.last().title, "Invalid setpoint");
     // Read back from the controller, clamped to the field's range and 3 decimals.
     ASSERT_GE(setSetpoint2(0, 25000.0), 0);

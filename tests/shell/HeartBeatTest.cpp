@@ -10,10 +10,12 @@
 #include <memory>
 
 #include "AcquisitionSettings.h"
+#include "DialogAnswerer.h"
 #include "HeartBeat.h"
 #include "MailboxComm.h"
 #include "NivraLibrary.h"
 #include "NivraSim.h"
+#include "OutputsGuard.h"
 #include "QLed.h"
 #include "ShellTestSupport.h"
 #include "SimCallLog.h"
@@ -142,6 +144,53 @@ TEST_F(HeartBeatTest, FeedbackButtonAsksForTheOppositeOfThePolledStateAndResetSe
     nivraSimClearCallLog();
     QTest::mouseClick(button(panel, "resetPIDbutton"), Qt::LeftButton);
     EXPECT_EQ(SimCallLog::callsTo("setCtrlReset").size(), 1);
+}
+
+// Switching the feedback on waits for the DAC outputs and for an encoder box on the
+// BPM of every loop it would close; switching it off is never refused.
+TEST_F(HeartBeatTest, OnlySwitchingTheFeedbackOnIsRefused)
+{
+    logIn("admin", "admin");
+    DialogAnswerer answerer;
+    HeartBeat panel;
+    const int manualControl = 0;
+    // Boxes of BPM1 and BPM2 (-1: the query fails), PID code, sources; the refusal told.
+    const struct { bool on, held; int box1, box2, code, sourceX, sourceY; const char *told; } cases[] = {
+        {false, true, 1, 1, 1, 0, 0, "Enable Feedback is refused"}, {true, true, 1, 1, 1, 0, 0, nullptr},
+        {false, false, 0, 1, 1, 0, 0, "BPM1 has no encoder box: the X loop"},
+        {false, false, 1, 0, 1, 0, 1, "BPM2 has no encoder box: the Y loop"},
+        {false, false, 1, 0, 0, 1, 0, "BPM2 has no encoder box: the X loop"},
+        {false, false, 0, 1, 3, 0, 1, nullptr}, {false, false, -1, 1, 1, 0, 0, "unreadable"},
+        {true, false, -1, 0, 1, 0, 0, nullptr}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.told ? c.told : "sent");
+        nivraSimSetTovash(0, c.box1 == 1);
+        nivraSimSetTovash(1, c.box2 == 1);
+        ASSERT_EQ(setPIDconf(std::int8_t(c.code)) | setBPMselector(c.sourceX, c.sourceY, 0) | setFBenable(c.on), 0);
+        mailboxComm->pidStatus = c.on ? 3 : 0;
+        panel.refreshFields();
+        if (c.held)
+            OutputsGuard::acquire(&manualControl, QStringLiteral("Manual Output Control"), OutputsGuard::Runs::Beside);
+        if (c.box1 < 0)
+            nivraSimFailCall("getTovashes", -1);
+        nivraSimClearCallLog();
+        const int told = answerer.count();
+        // A refusal pressed twice before its box is answered: one box says it.
+        for (int press = 0; press < (c.held && c.told ? 2 : 1); ++press)
+            button(panel, "buttonFdbk")->toggle();
+        const QStringList sent = SimCallLog::callsTo("setFBenable");
+        ASSERT_EQ(sent.size(), c.told ? 0 : 1);
+        if (!c.told) {
+            EXPECT_TRUE(sent[0].startsWith(c.on ? "setFBenable(0)" : "setFBenable(1)"));
+        } else {
+            EXPECT_TRUE(QTest::qWaitFor([&] { return answerer.count() > told; }));
+            EXPECT_TRUE(answerer.last().text.contains(QLatin1String(c.told))) << answerer.last().text.toStdString();
+        }
+        QTest::qWait(50);
+        EXPECT_EQ(answerer.count(), told + (c.told ? 1 : 0));
+        nivraSimClearFaults();
+        OutputsGuard::release(&manualControl);
+    }
 }
 
 TEST_F(HeartBeatTest, LevelPollEnablesDisablesAndAnnounces)

@@ -263,6 +263,15 @@ TEST_F(MainWindowTest, XYGraphsAndFeedbackPanelFollowEachOther)
     emit xy2->XYchanged();
     EXPECT_EQ(::child<QDoubleSpinBox>(feedback, "posXDoubleSpinBox")->value(), 3.5);
     EXPECT_EQ(::child<QDoubleSpinBox>(feedback, "posYDoubleSpinBox")->value(), 4.5);
+    // The other graph marks the setpoint set on this one, either way round.
+    ASSERT_EQ(marker->size(), 1);
+    EXPECT_EQ(marker->at(0)->key, 3.5);
+    bpmSelY = 1;
+    ASSERT_EQ(mailboxComm->setSetpoint(5.5, 6.5, 0.0), 0);
+    emit xy1->XYchanged();
+    const auto marker2 = xy2->findChild<QCustomPlot *>()->graph(1)->data();
+    ASSERT_EQ(marker2->size(), 2) << "BPM2 feeds Y: a horizontal line";
+    EXPECT_EQ(marker2->at(0)->value, 6.5);
 }
 
 TEST_F(MainWindowTest, UserLevelRuleIncludingAFailedPoll)

@@ -18,6 +18,7 @@
 #include "NivraLibrary.h"
 #include "NivraSim.h"
 #include "OperatorInput.h"
+#include "OutputsGuard.h"
 #include "ProgramEnvironment.h"
 #include "SimCallLog.h"
 #include "WidgetLookup.h"
@@ -193,6 +194,28 @@ TEST_F(DisplaySettingsTest, OkAppliesAndClosesCancelOnlyCloses)
         pressApply();
         EXPECT_EQ(DISP_BUF_SIZE, QByteArray(samples).toInt() * 256) << samples;
     }
+
+    // Left open while a procedure takes the outputs and gives them back: the field
+    // follows the rate in force each time, and OK is refused as Apply is, keeping the
+    // dialog open with the choice made.
+    const int procedure = 0;
+    SAMP_FREQ = 50000;
+    ASSERT_TRUE(OutputsGuard::acquire(&procedure, QStringLiteral("Step Response"),
+                                      OutputsGuard::Runs::InGuiThread));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(freqBox->text(), "50000 Hz");
+    chooseBuffer(QStringLiteral("2048"));
+    press(QDialogButtonBox::Ok);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return answerer.last().title == "DAC outputs in use"; }));
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(DISP_BUF_SIZE, 14336 * 256);
+    SAMP_FREQ = 2500;
+    OutputsGuard::release(&procedure);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(freqBox->text(), "2500 Hz");
+    press(QDialogButtonBox::Ok);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(DISP_BUF_SIZE, 2048 * 256);
 }
 
 TEST_F(DisplaySettingsTest, PauseActsAtOnce)
