@@ -110,7 +110,7 @@ void HeartBeat::fdbkStatusChanged()
 
 bool HeartBeat::refusesFeedbackOn()
 {
-    if (OutputsGuard::refuses(this, ui->buttonFdbk->text()))
+    if (OutputsGuard::refuses(this, QStringLiteral("Enable Feedback")))
         return true;
     // The loops as the controller would run them; a failed read of the sources
     // leaves the process-wide ones.
