@@ -246,17 +246,14 @@ bool WindowRocking3D::scan()
                     sum + (((readings.amps[3] + readings.amps[2]) + readings.amps[1]) + readings.amps[0]));
                 ++readingsTaken;
             }
+            m_raw[i][j] = readingsTaken == 0 ? std::numeric_limits<float>::quiet_NaN()
+                                             : sum / static_cast<float>(readingsTaken);
+            m_measured = i * GridSize + j + 1;
+            showGrid();
             if (readingsTaken == 0) {
-                m_raw[i][j] = std::numeric_limits<float>::quiet_NaN();
-                m_measured = i * GridSize + j + 1;
-                showGrid();
                 failedPoint = i * GridSize + j;
                 break;
             }
-            m_raw[i][j] = sum / static_cast<float>(readingsTaken);
-            m_measured = i * GridSize + j + 1;
-
-            showGrid();
             pause(stepUs);
             QCoreApplication::processEvents();
 

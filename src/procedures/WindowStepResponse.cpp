@@ -42,7 +42,6 @@ constexpr unsigned long kTailMs = 120;
 
 constexpr double kStepSpinValue = 0.1;
 
-
 const QString kNotResolved = QStringLiteral("not resolved");
 
 const QString kCannotOpenTitle = QStringLiteral("Cannot open file");
