@@ -39,6 +39,16 @@ wait_for() { # seconds command...
         sleep 0.1
     done
 }
+# Seconds since the time $1 (date +%s.%N).
+elapsed() { awk -v a="$1" -v b="$(date +%s.%N)" 'BEGIN { printf "%.2f", b - a }'; }
+not() { ! "$@"; }
+# True while a window titled $1 shows.
+shown() { xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
+running() { kill -0 "$PID" 2>/dev/null; }
+# Waits up to $1 seconds until no window titled $2 shows.
+wait_gone() { wait_for "$1" not shown "$2" || fail "'$2' still shown"; }
+# Echoes the id of the window titled $2 once it shows, waiting up to $1 seconds.
+find_window() { timeout "$1" xdotool search --sync --onlyvisible --name "^$2\$" | head -1; }
 # The number of the trace's next line.
 trace_lines() { echo $(($(wc -l <"$NIVRA_SIM_TRACE") + 1)); }
 # True when at least $3 (default 1) lines of the trace from line $1 on match regex $2.
@@ -57,7 +67,7 @@ open_menu() {
 fill_screen() {
     eval "$(xdotool getdisplaygeometry --shell)"
     xdotool windowmove "$WIN" 0 0 windowsize "$WIN" "$WIDTH" "$HEIGHT"
-    wait_for 5 eval '[ "$(xdotool getwindowgeometry "$WIN" | grep -c "Geometry: ${WIDTH}x${HEIGHT}")" -eq 1 ]' ||
+    wait_for 5 eval 'xdotool getwindowgeometry "$WIN" | grep -q "Geometry: ${WIDTH}x${HEIGHT}\$"' ||
         fail "main window not resized to ${WIDTH}x${HEIGHT}"
 }
 focus() { xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"; sleep 0.3; }
@@ -67,7 +77,7 @@ start_app() {
     T0=$(date +%s.%N)
     "$APP" "$@" >"$WORK/program-output.txt" 2>&1 &
     PID=$!
-    WIN=$(timeout 30 xdotool search --sync --onlyvisible --name "^${TITLE}\$" | head -1)
+    WIN=$(find_window 30 "$TITLE")
     [ -n "$WIN" ] || fail "no window titled '$TITLE' appeared"
 }
 
@@ -76,7 +86,7 @@ start_app() {
 open_from_menu() { # menu-key item-key title
     open_menu "$1"
     xdotool key "$2"
-    OPENED=$(timeout 10 xdotool search --sync --onlyvisible --name "^$3\$" | head -1)
+    OPENED=$(find_window 10 "$3")
     [ -n "$OPENED" ] || fail "no window '$3'"
     focus "$OPENED"
 }
@@ -93,7 +103,7 @@ login_admin() {
     xdotool key Return
     wait_for 10 trace_has "$from" '^getLock\("admin", "admin"\) -> 2' ||
         fail "controller did not grant admin"
-    from=$(grep -n '^getLock("admin", "admin") -> 2' "$NIVRA_SIM_TRACE" | tail -1 | cut -d: -f1)
+    # Before the grant the level polled is lower: a 2 from here on follows the grant.
     wait_for 10 trace_has "$from" '^getLockStatus\(\) -> 2' || fail "status panel did not see admin"
 }
 
@@ -107,23 +117,35 @@ save_log_window() {
         sleep 0.3
     fi
     xdotool key alt+s
-    SAVE=$(timeout 10 xdotool search --sync --onlyvisible --name '^Save log$' | head -1)
+    SAVE=$(find_window 10 'Save log')
     [ -n "$SAVE" ] || fail "no save dialog"
     focus "$SAVE"
     xdotool type --delay 20 "$WORK/shown"
     xdotool key Return
-    for _ in $(seq 1 25); do [ -s "$WORK/shown.log" ] && break; sleep 0.2; done
-    [ -s "$WORK/shown.log" ] || fail "log not saved"
+    wait_for 5 test -s "$WORK/shown.log" || fail "log not saved"
 }
 
-# File > Exit; the program must end within ten seconds with code 0.
+# The feedback button heads the "Control" dock in the window's top right corner.
+click_feedback() {
+    focus "$WIN"
+    xdotool mousemove --window "$WIN" $((WIDTH - 170)) 159 click 1
+}
+
+# Waits up to $1 s for the program to end after $2; sets RC, and TOOK (seconds since $3).
+wait_end() { # seconds what start-time
+    wait_for "$1" not running || fail "program still running $1 s after $2"
+    TOOK=$(elapsed "$3")
+    wait "$PID"
+    RC=$?
+    PID=
+}
+
+# File > Exit; the program must end within ten seconds with code 0. Sets TOOK.
 exit_by_menu() {
     open_menu f
+    local t
+    t=$(date +%s.%N)
     xdotool key e
-    for _ in $(seq 1 50); do kill -0 "$PID" 2>/dev/null || break; sleep 0.2; done
-    kill -0 "$PID" 2>/dev/null && fail "program still running after File > Exit"
-    wait "$PID"
-    local rc=$?
-    PID=
-    [ "$rc" -eq 0 ] || fail "exit code $rc"
+    wait_end 10 "File > Exit" "$t"
+    [ "$RC" -eq 0 ] || fail "exit code $RC after File > Exit"
 }

@@ -48,14 +48,9 @@ esac
 pass "device defaults sent before the main window's first call"
 if command -v xprop >/dev/null; then
     STATE=$(xprop -id "$WIN" _NET_WM_STATE)
-    case "$STATE" in
-    *_NET_WM_STATE_MAXIMIZED_HORZ*) ;;
-    *) fail "window not maximised: $STATE" ;;
-    esac
-    case "$STATE" in
-    *_NET_WM_STATE_MAXIMIZED_VERT*) ;;
-    *) fail "window not maximised: $STATE" ;;
-    esac
+    for AXIS in HORZ VERT; do
+        case "$STATE" in *_NET_WM_STATE_MAXIMIZED_$AXIS*) ;; *) fail "window not maximised: $STATE" ;; esac
+    done
     pass "window asks to be maximised"
 else
     echo "note: xprop (x11-utils) not installed: the maximised state is not checked"
@@ -89,7 +84,7 @@ encoder_drawn() {
     [ "$YELLOW" -gt 1500 ]
 }
 wait_for 20 encoder_drawn || fail "no encoder data drawn ($YELLOW channel-1 pixels)"
-TOOK=$(awk -v a="$T0" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }')
+TOOK=$(elapsed "$T0")
 grep -q 'getBuffer(buffer, 14336) -> 14336' "$NIVRA_SIM_TRACE" || fail "no full display fetch"
 pass "graphs show data $TOOK s after the start ($YELLOW channel-1 pixels)"
 
@@ -97,11 +92,7 @@ pass "graphs show data $TOOK s after the start ($YELLOW channel-1 pixels)"
 CONTROL="340x400+$((WIDTH - 345))+70"
 BEFORE=$(count_dark "$WORK/data.png" "$CONTROL")
 login_admin   # waits for the controller's grant and the panel's poll
-for _ in $(seq 1 30); do
-    xdotool search --onlyvisible --name '^Log in$' >/dev/null 2>&1 || break
-    sleep 0.2
-done
-xdotool search --onlyvisible --name '^Log in$' >/dev/null 2>&1 && fail "login dialog still open"
+wait_gone 6 'Log in'
 panels_enabled() {
     shoot "$WORK/admin.png"
     AFTER=$(count_dark "$WORK/admin.png" "$CONTROL")
@@ -113,14 +104,8 @@ pass "admin login enables the control panels ($BEFORE -> $AFTER dark pixels)"
 
 # --- Tools > Rocking Curve 3D, open to admin, shows its window; Escape hides it ---
 open_from_menu t 3 '3D Rocking Curve'
-R3D=$OPENED
-focus "$R3D"
 xdotool key Escape
-for _ in $(seq 1 25); do
-    xdotool search --onlyvisible --name '^3D Rocking Curve$' >/dev/null 2>&1 || break
-    sleep 0.2
-done
-xdotool search --onlyvisible --name '^3D Rocking Curve$' >/dev/null 2>&1 && fail "3-D rocking window still shown"
+wait_gone 5 '3D Rocking Curve'
 pass "Tools > Rocking Curve 3D shows its window"
 
 # --- Help > Log shows "Started logger" (saved from the window to a file) ---

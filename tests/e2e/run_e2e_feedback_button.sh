@@ -40,48 +40,39 @@ start_app
 fill_screen
 login_admin   # the status panel opens at level 1 and above
 
-# The feedback button heads the "Control" dock in the window's top right corner; one
-# press sends at most one setFBenable, the first within a few seconds.
-press_feedback() {
+# One press of "Enable Feedback" sends setFBenable(1), once, and the panel learns that
+# the feedback is on; $1 says when.
+press_switches_on() {
     FROM=$(trace_lines)
-    focus "$WIN"
-    xdotool mousemove --window "$WIN" $((WIDTH - 170)) 159 click 1
-    wait_for 5 trace_has "$FROM" '^setFBenable\('
+    click_feedback
+    wait_for 5 trace_has "$FROM" '^setFBenable\(' || fail "$1: the press sent nothing"
+    [ "$(feedback_calls "$FROM")" = "setFBenable(1)" ] ||
+        fail "$1: one press sent: $(feedback_calls "$FROM" | tr '\n' ' ')"
+    wait_for 10 panel_sees "$FROM" 3 || fail "$1: the panel did not learn that the feedback is on"
+    pass "$1 one press of \"Enable Feedback\" sends setFBenable(1)"
 }
 
-# --- One press switches the feedback on ---
-press_feedback
-[ "$(feedback_calls "$FROM")" = "setFBenable(1)" ] ||
-    fail "first press sent: $(feedback_calls "$FROM" | tr '\n' ' ')"
-wait_for 10 panel_sees "$FROM" 3 || fail "the panel did not learn that the feedback is on"
-pass "\"Enable Feedback\" sends setFBenable(1)"
+press_switches_on "at first"
 
 # --- A rocking curve of 20 points switches it off ---
 FROM=$(trace_lines)
 open_from_menu t Return 'Rocking Curve'   # the first item
-RC=$OPENED
 # Start, Stop, N points: 20; then T point, Sweep back, DAC, and Start pressed.
 xdotool key Tab Tab ctrl+a
 xdotool type 20
 xdotool key Tab Tab Tab Tab space
-wait_for 15 trace_has "$FROM" '^setOutputMux\(1\)'
+wait_for 15 trace_has "$FROM" '^setOutputMux\(1\)' || fail "the rocking curve did not end"
 SCAN=$(tail -n +"$FROM" "$NIVRA_SIM_TRACE")
-echo "$SCAN" | grep -q '^setOutputMux(1)' || fail "the rocking curve did not end"
 [ "$(echo "$SCAN" | grep -m1 -E '^set(FBenable|OutputMux)\(' | cut -d' ' -f1)" = "setFBenable(0)" ] ||
     fail "the rocking curve did not switch the feedback off first"
 POINTS=$(echo "$SCAN" | grep -c ', 0x40084228, DacOutputs{')
 [ "$POINTS" -eq 20 ] || fail "the rocking curve wrote $POINTS DAC records, not 20"
-focus "$RC"
+focus "$OPENED"
 xdotool key Escape
 wait_for 10 panel_sees "$FROM" 0 || fail "the panel did not learn that the feedback is off"
 pass "a rocking curve of $POINTS points switched the feedback off"
 
-# --- One press of "Enable Feedback" switches it on again ---
-press_feedback
-[ "$(feedback_calls "$FROM")" = "setFBenable(1)" ] ||
-    fail "after the rocking curve one press sent: $(feedback_calls "$FROM" | tr '\n' ' ')"
-wait_for 10 panel_sees "$FROM" 3 || fail "the controller does not report the feedback on"
-pass "after the rocking curve one press sends setFBenable(1)"
+press_switches_on "after the rocking curve"
 
 exit_by_menu
 echo "PASS"
