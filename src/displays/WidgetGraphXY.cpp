@@ -6,6 +6,7 @@
 
 #include <qcustomplot.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "AcquisitionSettings.h"
@@ -19,6 +20,9 @@ namespace {
 constexpr int kCloud = 0;
 constexpr int kMarker = 1;
 constexpr double kMarkerSize = 6;
+// Narrowest range of an axis fitted to the beam, in um: a still beam must not
+// leave the axis without a width.
+constexpr double kMinBeamSpan = 1;
 
 QCPItemRect *makeRect(QCustomPlot *plot, const QColor &color)
 {
@@ -26,6 +30,18 @@ QCPItemRect *makeRect(QCustomPlot *plot, const QColor &color)
     rect->setBrush(Qt::NoBrush);
     rect->setPen(QPen(color, 1.5));
     return rect;
+}
+
+// QCustomPlot has no place for a corner that is not finite (a zero ROI in the store
+// gives such a ROC): such a rectangle is hidden rather than placed.
+void placeRect(QCPItemRect *rect, double halfX, double halfY)
+{
+    const bool finite = std::isfinite(halfX) && std::isfinite(halfY);
+    if (finite) {
+        rect->topLeft->setCoords(halfX, -halfY);
+        rect->bottomRight->setCoords(-halfX, halfY);
+    }
+    rect->setVisible(finite);
 }
 
 void readRoi(int index, double *roiX, double *roiY, double *rocPercent)
@@ -99,16 +115,16 @@ GraphContainer WidgetGraphXY::graphData() const
 
 void WidgetGraphXY::drawROI(double roiX, double roiY)
 {
-    m_roi->topLeft->setCoords(roiX, -roiY);
-    m_roi->bottomRight->setCoords(-roiX, roiY);
-    m_roi->setVisible(true);
+    m_roiX = roiX;
+    m_roiY = roiY;
+    placeRect(m_roi, roiX, roiY);
 }
 
 void WidgetGraphXY::drawROC(double rocX, double rocY)
 {
-    m_roc->topLeft->setCoords(rocX, -rocY);
-    m_roc->bottomRight->setCoords(-rocX, rocY);
-    m_roc->setVisible(true);
+    m_rocX = rocX;
+    m_rocY = rocY;
+    placeRect(m_roc, rocX, rocY);
 }
 
 void WidgetGraphXY::drawROIandROC(double roiX, double roiY, double rocFraction)
@@ -119,15 +135,58 @@ void WidgetGraphXY::drawROIandROC(double roiX, double roiY, double rocFraction)
 
 void WidgetGraphXY::replot()
 {
+    // Runs every acquisition cycle: the fit is done once, when the first points come.
+    if (m_fitPending && !m_data->isEmpty())
+        fitToBeam();
     ui->graph->replot(QCustomPlot::rpRefreshHint);
 }
 
 void WidgetGraphXY::resetZoom()
 {
-    const QPointF a = m_roc->topLeft->coords();
-    const QPointF b = m_roc->bottomRight->coords();
-    ui->graph->yAxis->setRange(a.y() * 1.01, b.y() * 1.01);
-    ui->graph->xAxis->setRange(a.x() * 1.01, b.x() * 1.01);
+    for (QCPAxis *axis : {ui->graph->xAxis, ui->graph->yAxis}) {
+        const double half = frame(axis);
+        if (half > 0)
+            axis->setRange(-1.01 * half, 1.01 * half);
+    }
+    fitToBeam();
+}
+
+// Half-width of the rectangle that frames the view on an axis: the ROC, else the ROI;
+// 0 when neither has a usable one there (zero, missing or unreadable in the store).
+// A negative half-width draws the same rectangle, so it frames the same view.
+double WidgetGraphXY::frame(const QCPAxis *axis) const
+{
+    const bool key = axis == ui->graph->xAxis;
+    for (const double half : {key ? m_rocX : m_rocY, key ? m_roiX : m_roiY})
+        if (std::isfinite(half) && half != 0)
+            return std::abs(half);
+    return 0;
+}
+
+// Each axis without a frame shows the beam and the origin, where the ROI sits, with a
+// margin. Without points yet (before the first acquisition cycle) the range is only a
+// placeholder, fitted again at the first redraw with points; never after, so that the
+// operator's zoom stays.
+void WidgetGraphXY::fitToBeam()
+{
+    m_fitPending = false;
+    for (QCPAxis *axis : {ui->graph->xAxis, ui->graph->yAxis}) {
+        if (frame(axis) > 0)
+            continue;
+        const bool key = axis == ui->graph->xAxis;
+        double low = 0;
+        double high = 0;
+        for (const QCPGraphData &point : *m_data) {
+            const double v = key ? point.key : point.value;
+            if (std::isfinite(v)) {
+                low = std::min(low, v);
+                high = std::max(high, v);
+            }
+        }
+        const double margin = std::max(0.1 * (high - low), kMinBeamSpan / 2);
+        axis->setRange(low - margin, high + margin);
+        m_fitPending = m_data->isEmpty();
+    }
 }
 
 void WidgetGraphXY::updateGraphXY()
@@ -144,8 +203,14 @@ void WidgetGraphXY::updateGraphXY()
     marker->setVisible(true);
     const int selX = bpmSelX;
     const int selY = bpmSelY;
-    const QPointF a = m_roc->topLeft->coords();
-    const QPointF b = m_roc->bottomRight->coords();
+    // A line spans the frame along it (the ROC rectangle as a rule), or without one the
+    // view, so that it never gets a point that is not a number.
+    const auto span = [this](const QCPAxis *axis) {
+        const double half = frame(axis);
+        return half > 0 ? QCPRange(-half, half) : axis->range();
+    };
+    const QCPRange spanX = span(plot->xAxis);
+    const QCPRange spanY = span(plot->yAxis);
     marker->data()->clear();
 
     const int code = pidConfCode();
@@ -176,13 +241,13 @@ void WidgetGraphXY::updateGraphXY()
 
     switch (shape) {
     case Shape::Vertical:
-        marker->addData(x, a.y());
-        marker->addData(x, b.y());
+        marker->addData(x, spanY.lower);
+        marker->addData(x, spanY.upper);
         marker->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssNone, kMarkerSize));
         break;
     case Shape::Horizontal:
-        marker->addData(a.x(), y);
-        marker->addData(b.x(), y);
+        marker->addData(spanX.lower, y);
+        marker->addData(spanX.upper, y);
         marker->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssNone, kMarkerSize));
         break;
     case Shape::Point:

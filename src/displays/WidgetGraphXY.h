@@ -12,6 +12,7 @@ namespace Ui {
 class WidgetGraphXY;
 }
 
+class QCPAxis;
 class QCPItemRect;
 class QMouseEvent;
 class QResizeEvent;
@@ -28,6 +29,7 @@ public:
     GraphContainer graphData() const;
 
     // Rectangles centred on the origin with these half-widths; shown, not redrawn.
+    // One with a half-width that is not finite is hidden.
     void drawROI(double roiX, double roiY);
     void drawROC(double rocX, double rocY);
     // The ROC as a fraction of the ROI.
@@ -47,7 +49,8 @@ public slots:
     void replot();
     // Reads the setpoints and the PID configuration and redraws the setpoint marker.
     void updateGraphXY();
-    // Ranges 1 % beyond the ROC rectangle; shows at the next redraw.
+    // Ranges 1 % beyond the ROC rectangle (else the ROI; else fitted to the beam);
+    // shows at the next redraw.
     void resetZoom();
     void graphClicked(QMouseEvent *event);
 
@@ -55,9 +58,19 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    double frame(const QCPAxis *axis) const;
+    void fitToBeam();
+
     int m_index;
     Ui::WidgetGraphXY *ui;
     GraphContainer m_data;
     QCPItemRect *m_roi = nullptr;
     QCPItemRect *m_roc = nullptr;
+    // Half-widths as last drawn, as given.
+    double m_roiX = 0;
+    double m_roiY = 0;
+    double m_rocX = 0;
+    double m_rocY = 0;
+    // An axis without a frame waits for the first points of the beam.
+    bool m_fitPending = false;
 };

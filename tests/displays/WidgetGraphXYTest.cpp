@@ -447,8 +447,8 @@ TEST_F(WidgetGraphXYTest, ClicksNeedTargetEnableAndAUserLevel)
 
 TEST_F(WidgetGraphXYTest, UnusableStoredRoiRefuses)
 {
-    // A fresh system: no ROI, so the rectangles collapse and the view keeps its start
-    // range; any click off the centre is refused.
+    // A fresh system: no ROI, so the ROI collapses and the view waits for the beam;
+    // any click off the centre is refused.
     QFile::remove(config.path());
     setCode(1);
     WidgetGraphXY *w = make(0);
@@ -467,6 +467,61 @@ TEST_F(WidgetGraphXYTest, UnusableStoredRoiRefuses)
     click(w, plotCentre(plotOf(w)) + QPoint(15, -10));
     EXPECT_EQ(answerer.count(), 2);
     EXPECT_EQ(nivraSimCallCount("setSetpoint2"), 0);
+}
+
+TEST_F(WidgetGraphXYTest, RoiThatFramesNothingLeavesTheViewOnTheBeam)
+{
+    // BPM1's limits as the file may hold them; the beam sits near (12, -8).
+    const struct {
+        const char *ini;
+        bool rocShown;
+    } rows[] = {
+        {"RoiX=0\nRoiY=50\nRocX=0\nRocY=40\n", false},   // ROC percent 0/0
+        {"RoiY=50\nRocX=80\nRocY=40\n", false},           // RoiX missing
+        {"RoiX=abc\nRoiY=50\nRocX=80\nRocY=40\n", false},
+        {"RoiX=100\nRoiY=50\nRocX=0\nRocY=0\n", true},   // a zero ROC in a good ROI
+        {"", false},                                      // nothing: both axes on the beam
+    };
+    const auto expectView = [](QCustomPlot *plot, bool onBeam) {
+        for (const QCPRange &r : {plot->xAxis->range(), plot->yAxis->range()})
+            EXPECT_TRUE(std::isfinite(r.lower) && std::isfinite(r.upper) && r.size() > 0);
+        if (onBeam) {
+            EXPECT_TRUE(plot->xAxis->range().contains(11) && plot->xAxis->range().contains(13));
+            EXPECT_TRUE(plot->yAxis->range().contains(-9) && plot->yAxis->range().contains(-7));
+        }
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.ini);
+        ASSERT_TRUE(config.writeText(QByteArray("[ROCandROI]\n") + row.ini));
+        WidgetGraphXY *w = make(0);
+        QCustomPlot *plot = plotOf(w);
+        for (int i = 0; i < plot->itemCount(); ++i) {
+            auto *rect = qobject_cast<QCPItemRect *>(plot->item(i));
+            EXPECT_TRUE(!rect->visible() || (std::isfinite(rect->topLeft->coords().x())
+                                             && std::isfinite(rect->topLeft->coords().y())));
+        }
+        EXPECT_EQ(plot->item(1)->visible(), row.rocShown);
+        expectView(plot, false);
+
+        fill(w->graphData(), 11, 13, -9, -7);
+        w->replot();
+        expectView(plot, true);
+        // Fitted once only: the operator's zoom stays until "Reset Zoom".
+        plot->xAxis->setRange(200, 300);
+        plot->yAxis->setRange(200, 300);
+        w->replot();
+        EXPECT_EQ(plot->xAxis->range(), QCPRange(200, 300));
+        QTest::mouseClick(child<QPushButton>(w, "resetZoomButton"), Qt::LeftButton);
+        expectView(plot, true);
+
+        for (int code : {0, 3}) {   // a vertical, then a horizontal line
+            setCode(code);
+            w->updateGraphXY();
+            ASSERT_EQ(marker(w).size(), 2);
+            for (const Point &p : marker(w))
+                EXPECT_TRUE(std::isfinite(p.x) && std::isfinite(p.y));
+        }
+    }
 }
 
 } // namespace
