@@ -30,6 +30,7 @@ WindowDisplaySettings::WindowDisplaySettings(QWidget *parent)
     if (SAMP_FREQ > kMaxDisplayFreq)
         SAMP_FREQ = kMaxDisplayFreq;
     ui->dispFreqBox->setValue(SAMP_FREQ);
+    m_rateShown = ui->dispFreqBox->value();
 
     // The controller has no display filter to switch.
     ui->enableFilterCheckBox->hide();
@@ -38,9 +39,10 @@ WindowDisplaySettings::WindowDisplaySettings(QWidget *parent)
     // OK applies and closes (accept), Apply applies and stays open, Cancel only closes.
     connect(ui->pushButtonApply, &QPushButton::clicked, this, &WindowDisplaySettings::saveSettings);
     connect(ui->pauseCheckBox, &QCheckBox::toggled, this, &WindowDisplaySettings::pauseButtonChanged);
-    // Procedures set their own rate and restore it when they end.
+    // Procedures set their own rate and restore it when they end; a rate the operator
+    // has typed since the dialog showed one is theirs, and stays.
     OutputsGuard::watch(this, [this] {
-        if (isVisible())
+        if (isVisible() && ui->dispFreqBox->value() == m_rateShown)
             showRateInForce();
     });
 }
@@ -67,6 +69,7 @@ void WindowDisplaySettings::showRateInForce()
     const int inForce = SAMP_FREQ;
     ui->dispFreqBox->setMaximum(std::max(kFieldMax, inForce));
     ui->dispFreqBox->setValue(inForce);
+    m_rateShown = ui->dispFreqBox->value();
 }
 
 void WindowDisplaySettings::accept()
@@ -79,11 +82,10 @@ void WindowDisplaySettings::accept()
 
 bool WindowDisplaySettings::saveSettings()
 {
-    // A procedure holding the outputs chose the rate it measures at.
-    if (OutputsGuard::refuses(this, QStringLiteral("Applying the display settings"))) {
-        showRateInForce();
+    // A procedure holding the outputs chose the rate it measures at. What was typed
+    // stays in the field, to be applied once the procedure has ended.
+    if (OutputsGuard::refuses(this, QStringLiteral("Applying the display settings")))
         return false;
-    }
 
     int requested;
     if (ui->dispFreqBox->value() > kMaxDisplayFreq) {
@@ -111,6 +113,8 @@ bool WindowDisplaySettings::saveSettings()
         if (mailboxComm->setDisplayFreq(0) < 0)
             keep(QStringLiteral("The controller refused %1 Hz").arg(requested));
     }
+
+    m_rateShown = ui->dispFreqBox->value();
 
     bool ok = false;
     const int samples = ui->bufferSamplesComboBox->currentText().toInt(&ok, 10);

@@ -32,4 +32,7 @@ private:
     void showRateInForce();
 
     Ui::WindowDisplaySettings *ui;
+    // The rate the field was last given as the one in force; another value there was
+    // typed by the operator.
+    double m_rateShown = 0;
 };

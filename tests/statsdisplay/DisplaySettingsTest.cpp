@@ -196,26 +196,35 @@ TEST_F(DisplaySettingsTest, OkAppliesAndClosesCancelOnlyCloses)
     }
 
     // Left open while a procedure takes the outputs and gives them back: the field
-    // follows the rate in force each time, and OK is refused as Apply is, keeping the
-    // dialog open with the choice made.
+    // follows the rate in force until the operator types one, and OK is refused as
+    // Apply is, keeping the dialog open with what was typed and chosen.
     const int procedure = 0;
-    SAMP_FREQ = 50000;
-    ASSERT_TRUE(OutputsGuard::acquire(&procedure, QStringLiteral("Step Response"),
-                                      OutputsGuard::Runs::InGuiThread));
-    QCoreApplication::processEvents();
-    EXPECT_EQ(freqBox->text(), "50000 Hz");
+    const auto procedureRuns = [&](int rate, int rateAfter, const char *typed) {
+        SAMP_FREQ = rate;
+        ASSERT_TRUE(OutputsGuard::acquire(&procedure, QStringLiteral("Step Response"),
+                                          OutputsGuard::Runs::InGuiThread));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(freqBox->text(), typed ? typed : "50000 Hz");
+        answerer.clear();
+        press(QDialogButtonBox::Ok);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return answerer.last().title == "DAC outputs in use"; }));
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_EQ(freqBox->text(), typed ? typed : "50000 Hz");
+        EXPECT_EQ(DISP_BUF_SIZE, 14336 * 256);
+        SAMP_FREQ = rateAfter;
+        OutputsGuard::release(&procedure);
+        QCoreApplication::processEvents();
+    };
     chooseBuffer(QStringLiteral("2048"));
-    press(QDialogButtonBox::Ok);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return answerer.last().title == "DAC outputs in use"; }));
-    EXPECT_TRUE(dialog->isVisible());
-    EXPECT_EQ(DISP_BUF_SIZE, 14336 * 256);
-    SAMP_FREQ = 2500;
-    OutputsGuard::release(&procedure);
-    QCoreApplication::processEvents();
+    procedureRuns(50000, 2500, nullptr);
     EXPECT_EQ(freqBox->text(), "2500 Hz");
+    typeFrequency(QStringLiteral("3000"));
+    procedureRuns(50000, 2500, "3000 Hz");
+    EXPECT_EQ(freqBox->text(), "3000 Hz");
     press(QDialogButtonBox::Ok);
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(DISP_BUF_SIZE, 2048 * 256);
+    EXPECT_EQ(deviceRate(), 3000);
 }
 
 TEST_F(DisplaySettingsTest, PauseActsAtOnce)
