@@ -21,8 +21,8 @@ bool OutputsHandOver::outputsToHost(QWidget *parent, const QString &procedure)
     if (mailboxComm->setOutputMux(0) >= 0)
         return true;
     stoppedBy(parent, procedure, QStringLiteral("setOutputMux(0)"),
-              QStringLiteral("The DAC outputs could not be taken from the feedback; nothing "
-                             "was measured."));
+              QStringLiteral("The DAC outputs could not be taken from the feedback, which is "
+                             "now off; nothing was measured."));
     return false;
 }
 

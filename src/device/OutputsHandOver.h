@@ -13,7 +13,8 @@ class OutputsHandOver
 public:
     // setFBenable(0). False after a message: the loop may still be regulating.
     static bool feedbackOff(QWidget *parent, const QString &procedure);
-    // setOutputMux(0). False after a message: the outputs stay with the feedback.
+    // setOutputMux(0), after the feedback was switched off. False after a message: the
+    // outputs stay with the feedback, which stays off.
     static bool outputsToHost(QWidget *parent, const QString &procedure);
     // setOutputMux(1). False after a message saying that the outputs stay on the
     // host at `volts` (DAC channels 1 to 4), where the feedback cannot reach them.

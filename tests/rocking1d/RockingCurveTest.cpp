@@ -450,7 +450,7 @@ TEST_F(RockingCurveTest, FailedSwitchesAreTold)
     setScan("0", "5", 20);
     for (const auto &[call, points, told] :
          {std::tuple{"setOutputMux(1)", 20, "host at CH1 4.75 V, CH2 2.5 V, CH3 3.5 V, CH4 0 V"},
-          {"setFBenable(0)", 0, "setFBenable(0) failed"}, {"setOutputMux(0)", 0, "setOutputMux(0) failed"}}) {
+          {"setFBenable(0)", 0, "setFBenable(0) failed"}, {"setOutputMux(0)", 0, "setOutputMux(0) failed.\n\nThe DAC outputs could not be taken from the feedback, which is now off"}}) {
         nivraSimFailCall(call, -1);
         scan();
         nivraSimClearFaults();

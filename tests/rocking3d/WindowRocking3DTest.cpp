@@ -506,7 +506,7 @@ TEST_F(Rocking3DTest, FailedSwitchesAreTold)
     DialogAnswerer answerer;
     for (const auto &[call, points, told] :
          {std::tuple{"setOutputMux(1)", 1, "host at CH1 4 V, CH2 4 V, CH3 0 V, CH4 0 V"},
-          {"setFBenable(0)", 0, "setFBenable(0) failed"}, {"setOutputMux(0)", 0, "setOutputMux(0) failed"}}) {
+          {"setFBenable(0)", 0, "setFBenable(0) failed"}, {"setOutputMux(0)", 0, "setOutputMux(0) failed.\n\nThe DAC outputs could not be taken from the feedback, which is now off"}}) {
         nivraSimFailCall(call, -1);
         nivraSimClearCallLog();
         go();

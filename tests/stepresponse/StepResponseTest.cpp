@@ -29,6 +29,7 @@
 #include "DialogAnswerer.h"
 #include "NivraSim.h"
 #include "OperatorInput.h"
+#include "OutputsGuard.h"
 #include "ProgramEnvironment.h"
 #include "SimCallLog.h"
 #include "WidgetLookup.h"
@@ -437,7 +438,7 @@ TEST_F(StepResponseTest, FailedSwitchesAreTold)
          {std::tuple{"setOutputMux(1)", 3, 50000, "host at CH1 2 V, CH2 0 V, CH3 0 V, CH4 0 V"},
           {"setFBenable(0)", 0, 1000, "setFBenable(0) failed"},
           {"setDisplayFreq", 0, 1000, "setDisplayFreq(1) failed"},   // SAMP_FREQ keeps the controller's rate
-          {"setOutputMux(0)", 0, 50000, "setOutputMux(0) failed"}}) {
+          {"setOutputMux(0)", 0, 50000, "setOutputMux(0) failed.\n\nThe DAC outputs could not be taken from the feedback, which is now off"}}) {
         SAMP_FREQ = 1000;
         mailbox->pidStatus = PID_FEEDBACK_ON;
         nivraSimFailCall(call, -1);
@@ -472,6 +473,7 @@ TEST_F(StepResponseTest, NodeAndReadFailures)
     EXPECT_EQ(nivraSimCallCount("setOutputMux"), 0);
     EXPECT_EQ(nivraSimCallCount("setDisplayFreq"), 0);
     EXPECT_EQ(SimCallLog::callsTo("close"), QStringList{QStringLiteral("close(1000)")});
+    EXPECT_FALSE(OutputsGuard::isHeld());   // free for the next procedure
     nivraSimClearFaults();
 
     // DAC node missing: no step could be written, so nothing is measured either.
@@ -488,6 +490,7 @@ TEST_F(StepResponseTest, NodeAndReadFailures)
     EXPECT_EQ(nivraSimCallCount("setDisplayFreq"), 0);
     EXPECT_TRUE(SimCallLog::callsTo("read").isEmpty());
     EXPECT_EQ(SimCallLog::callsTo("close").size(), 1);
+    EXPECT_FALSE(OutputsGuard::isHeld());
     nivraSimClearFaults();
 
     // A read too short to analyse: the outputs still go back to the feedback and no
@@ -533,6 +536,7 @@ TEST_F(StepResponseTest, NodeAndReadFailures)
         run();
         EXPECT_EQ(runCalls(), QStringList()) << why;   // the box query aside, nothing is sent
         EXPECT_EQ(int(SAMP_FREQ), 1000) << why;
+        EXPECT_FALSE(OutputsGuard::isHeld()) << why;
         ASSERT_EQ(answerer.count(), 1) << why;
         EXPECT_EQ(answerer.last().kind, QStringLiteral("warning"));
         EXPECT_TRUE(answerer.last().text.contains(QString::fromLatin1(why)))
