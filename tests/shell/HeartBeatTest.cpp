@@ -187,6 +187,14 @@ TEST_F(HeartBeatTest, OnlySwitchingTheFeedbackOnIsRefused)
         nivraSimClearFaults();
         OutputsGuard::release(&manualControl);
     }
+    // Another refusal under the same title says something else: a box of its own.
+    OutputsGuard::acquire(&manualControl, QStringLiteral("Manual Output Control"), OutputsGuard::Runs::Beside);
+    const int told = answerer.count();
+    button(panel, "buttonFdbk")->toggle();
+    OutputsGuard::refuses(nullptr, QStringLiteral("Applying the display settings"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answerer.count() == told + 2; }));
+    EXPECT_NE(answerer.seen()[told].text, answerer.last().text);
+    OutputsGuard::release(&manualControl);
 }
 
 TEST_F(HeartBeatTest, LevelPollEnablesDisablesAndAnnounces)
