@@ -60,6 +60,16 @@ Simulator::Simulator()
                 ++p;
         }
     }
+    // Calls that fail with -1 from the start, for a whole program run: "a;b(1)".
+    if (const char *fail = env("NIVRA_SIM_FAIL")) {
+        std::string list(fail);
+        for (std::size_t from = 0; from <= list.size();) {
+            const std::size_t end = std::min(list.find(';', from), list.size());
+            if (end > from)
+                envFailing_[list.substr(from, end - from)] = -1;
+            from = end + 1;
+        }
+    }
     if (const char *pw = std::getenv("NIVRA_SIM_USER_PASSWORD"))
         userPassword_ = pw;
     if (const char *pw = std::getenv("NIVRA_SIM_ADMIN_PASSWORD"))
@@ -106,7 +116,7 @@ void Simulator::reset(std::uint64_t seed)
     manual_ = false;
     manualNs_ = 0;
     wallOriginNs_ = wallNs();
-    failing_.clear();
+    failing_ = envFailing_;
     failingNodes_.clear();
     shortRead_ = -1;
     clearCallLog();

@@ -116,6 +116,7 @@ private:
     // Set-up from the environment, restored by every reset.
     std::uint64_t envSeed_ = 1;
     SfpRecord envSfp_[4] = {};
+    std::map<std::string, int> envFailing_;   // NIVRA_SIM_FAIL, kept across resets
     std::string userPassword_ = "user";
     std::string adminPassword_ = "admin";
 

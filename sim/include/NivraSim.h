@@ -8,6 +8,8 @@
 //   NIVRA_SIM_SFP             ids on the four SFP ports, e.g. "0x2101,0x2102,0,0"
 //   NIVRA_SIM_USER_PASSWORD   password of "user"  (default "user")
 //   NIVRA_SIM_ADMIN_PASSWORD  password of "admin" (default "admin")
+//   NIVRA_SIM_FAIL            calls that fail with -1, as nivraSimFailCall names them,
+//                             separated by ";", e.g. "setOutputMux(1);funcGenEnable(0)"
 // nivraSimReset restores this set-up (with the seed it is given).
 //
 // Default set-up

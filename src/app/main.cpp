@@ -18,6 +18,7 @@
 #include "MailboxComm.h"
 #include "MainWindow.h"
 #include "NivraLibrary.h"
+#include "ShutdownReport.h"
 #include "StartUp.h"
 #include "TerminationSignals.h"
 #include "Updater.h"
@@ -56,8 +57,11 @@ int main(int argc, char *argv[])
     // A termination signal leaves as File > Exit does, with 128 + the signal's number
     // (the shell's code for a death by that signal: 143 for SIGTERM), so that a
     // supervisor still sees why the program ended.
-    auto *terminationSignals = new TerminationSignals(
-        [mainWindow](int signal) { mainWindow->leave(128 + signal); });
+    int signalExitCode = 0;
+    auto *terminationSignals = new TerminationSignals([mainWindow, &signalExitCode](int signal) {
+        signalExitCode = 128 + signal;
+        mainWindow->leave(signalExitCode);
+    });
 
     // 9. Style sheet; without it the default style stays, silently.
     auto *styleFile = new QFile(QStringLiteral(":/qss/style.qss"));
@@ -87,11 +91,18 @@ int main(int argc, char *argv[])
                           Logging::EarlierLines::HandOver);
     LOG_INFO() << "Started logger";
 
-    // 13. The event loop.
-    const int exitCode = app->exec();
+    // 13. The event loop. When it returns a running sweep has ended (aboutToQuit).
+    int exitCode = app->exec();
+    ShutdownReport::beginLeaving();   // also after the engine's fatal quit
 
-    // Never leave the function generator driving the DAC outputs.
-    funcGenEnable(0);
+    // Never leave the function generator driving the DAC outputs. When this fails,
+    // an earlier failure to switch it off still stands; when it works, it is mended.
+    const QString generatorOff = QStringLiteral("funcGenEnable(0)");
+    if (funcGenEnable(0) >= 0)
+        ShutdownReport::withdraw(generatorOff);
+    else
+        ShutdownReport::note(generatorOff, QStringLiteral("funcGenEnable(0) failed: the function "
+                                                          "generator may still drive a DAC output."));
 
     // The device link stops polling before anything it touches goes away.
     deviceThread->quit();
@@ -99,6 +110,12 @@ int main(int argc, char *argv[])
 
     delete acquisitionTimer;
     delete styleFile;
+    // What a failed switch on the way out left is told before anything else goes: on
+    // stderr, in the status, and to the operator unless a signal ended the program (a
+    // signal during the box ends it too).
+    exitCode = ShutdownReport::tell(exitCode, signalExitCode == 0);
+    if (signalExitCode != 0)
+        exitCode = signalExitCode;
     delete terminationSignals;   // a signal from here on ends the program at once
     delete mainWindow;   // with its children, the login dialog among them
     dialogLogin = nullptr;

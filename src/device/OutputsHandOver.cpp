@@ -6,6 +6,7 @@
 #include "Logger.h"
 #include "MailboxComm.h"
 #include "NonBlockingWarning.h"
+#include "ShutdownReport.h"
 
 bool OutputsHandOver::feedbackOff(QWidget *parent, const QString &procedure)
 {
@@ -40,7 +41,11 @@ bool OutputsHandOver::outputsToFeedback(QWidget *parent, const QString &procedur
                        "cannot reach them.")
             .arg(procedure, levels.join(QStringLiteral(", ")));
     LOG_ERROR() << text;
-    NonBlockingWarning::show(parent, QStringLiteral("DAC outputs not handed back"), text);
+    // On the way out a box would go unseen with the process: main tells it instead.
+    if (ShutdownReport::isLeaving())
+        ShutdownReport::note(QStringLiteral("setOutputMux(1)"), text.simplified());
+    else
+        NonBlockingWarning::show(parent, QStringLiteral("DAC outputs not handed back"), text);
     return false;
 }
 
@@ -49,5 +54,7 @@ void OutputsHandOver::stoppedBy(QWidget *parent, const QString &procedure, const
 {
     const QString text = QStringLiteral("%1 stopped: %2 failed.\n\n%3").arg(procedure, call, consequence);
     LOG_ERROR() << text;
-    NonBlockingWarning::show(parent, procedure, text);
+    // On the way out nobody would see the box; what outlives the program is told by main.
+    if (!ShutdownReport::isLeaving())
+        NonBlockingWarning::show(parent, procedure, text);
 }

@@ -191,7 +191,8 @@ void FrequencyAnalysisWorker::fail(const QString &call, const QString &consequen
 
 bool FrequencyAnalysisWorker::generatorOff()
 {
-    if (funcGenEnable(0) >= 0)
+    m_generatorMayBeOn = funcGenEnable(0) < 0;
+    if (!m_generatorMayBeOn)
         return true;
     fail(QStringLiteral("funcGenEnable(0)"),
          QStringLiteral("The function generator could not be switched off: DAC output %1 may "

@@ -50,6 +50,9 @@ public:
     // run() has returned.
     QString failedCall() const { return m_failedCall; }
     QString failureConsequence() const { return m_consequence; }
+    // The DAC output (0 to 3) the generator may still drive because switching it off
+    // failed, -1 otherwise. Read once run() has returned.
+    int outputLeftDriven() const { return m_generatorMayBeOn ? m_outputChannel : -1; }
 
     // Records the demodulation uses from each step.
     static constexpr int kDemodSamples = 3583;
@@ -95,4 +98,5 @@ private:
     bool m_stop = false;
     QString m_failedCall;
     QString m_consequence;
+    bool m_generatorMayBeOn = false;
 };

@@ -2,6 +2,7 @@
 #include "ui_WindowFrequencyAnalysis.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QKeyEvent>
 #include <QFile>
@@ -9,6 +10,7 @@
 #include <QFileInfo>
 #include <QLinearGradient>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTextStream>
 #include <QThread>
 
@@ -27,6 +29,7 @@
 #include "NivraLibrary.h"
 #include "OutputsGuard.h"
 #include "OutputsHandOver.h"
+#include "ShutdownReport.h"
 
 namespace {
 
@@ -100,6 +103,10 @@ WindowFrequencyAnalysis::WindowFrequencyAnalysis(QWidget *parent)
             &WindowFrequencyAnalysis::slotPushButtonAutoscale);
     connect(ui->clearGraphsPushButton, &QPushButton::clicked, this,
             &WindowFrequencyAnalysis::slotClearGraphsPushButton);
+
+    // A sweep asked to stop as the program leaves has ended before main's last
+    // switches: the generator goes off after the sweep's own last step, not before it.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &WindowFrequencyAnalysis::endSweepNow);
 
     outputChComboBoxChanged();
     inputChComboBoxChanged();
@@ -417,9 +424,13 @@ void WindowFrequencyAnalysis::slotStartSweepPushButton()
             &WindowFrequencyAnalysis::onFrequencyStepDone);
     connect(worker, &FrequencyAnalysisWorker::finished, thread, &QThread::quit);
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
-    // The worker is deleted by sweepEnded on this thread, after it is forgotten here.
+    // The worker is deleted by sweepEnded on this thread, after it is forgotten here,
+    // unless endSweepNow has ended the sweep (and deleted it) before this arrives.
     connect(worker, &FrequencyAnalysisWorker::finished, this,
-            [this, thread, worker]() { sweepEnded(thread, worker); });
+            [this, thread, worker = QPointer<FrequencyAnalysisWorker>(worker)]() {
+                if (worker)
+                    sweepEnded(thread, worker);
+            });
 
     claim.keep();   // given back when the sweep has ended
     thread->start(QThread::InheritPriority);
@@ -439,9 +450,21 @@ void WindowFrequencyAnalysis::sweepEnded(QThread *thread, FrequencyAnalysisWorke
     // nothing runs in the worker.
     thread->quit();
     thread->wait();
+    tellEnd(worker);
+}
+
+void WindowFrequencyAnalysis::tellEnd(FrequencyAnalysisWorker *worker)
+{
     const QString call = worker->failedCall();
     const QString consequence = worker->failureConsequence();
+    const int output = worker->outputLeftDriven();
     delete worker;
+    if (output >= 0)
+        ShutdownReport::note(QStringLiteral("funcGenEnable(0)"),
+                             QStringLiteral("%1: funcGenEnable(0) failed: the function generator "
+                                            "may still drive DAC output %2.")
+                                 .arg(kName)
+                                 .arg(output + 1));
     if (!call.isEmpty())
         OutputsHandOver::stoppedBy(this, kName, call,
                                    consequence + QStringLiteral("\n\nThe points measured until then are shown."));
@@ -456,7 +479,7 @@ void WindowFrequencyAnalysis::endSweepNow()
     // The worker sees a stop within one short piece of its read. Should a device
     // call never return, the program still ends: the thread is left to it.
     if (m_thread->wait(QDeadlineTimer(kEndWaitMs))) {
-        delete m_worker;
+        tellEnd(m_worker);
     } else {
         LOG_ERROR() << "Frequency analysis: the sweep did not end within" << kEndWaitMs << "ms";
         m_thread->setParent(nullptr);

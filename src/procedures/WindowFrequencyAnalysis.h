@@ -78,8 +78,11 @@ private:
     // Loop sources as the controller reports them, each 0 (BPM1) or 1 (BPM2).
     void bpmSources(int *xBpm, int *yBpm);
     void sweepEnded(QThread *thread, FrequencyAnalysisWorker *worker);
-    // Ends a running sweep and waits for its thread (destruction only).
+    // Ends a running sweep and waits for its thread (when the program leaves, before
+    // main's last switches, and at destruction).
     void endSweepNow();
+    // Tells what went wrong in an ended sweep; deletes its worker.
+    void tellEnd(FrequencyAnalysisWorker *worker);
 
     Ui::WindowFrequencyAnalysis *ui;
     QList<QSharedPointer<QCPGraphDataContainer>> m_magnitudeData;

@@ -18,6 +18,7 @@
 #include "MailboxComm.h"
 #include "NivraLibrary.h"
 #include "OutputsGuard.h"
+#include "ShutdownReport.h"
 #include "Updater.h"
 #include "WidgetFeedbackControl.h"
 #include "WidgetGraphCurrents.h"
@@ -479,6 +480,8 @@ void MainWindow::leave(int exitCode)
 {
     // A running procedure ends first, handing the outputs back as its own Stop does;
     // a scan that lets events in returns at its next point and the loop then ends.
+    // A switch that fails from here on is told by main, where the operator sees it.
+    ShutdownReport::beginLeaving();
     OutputsGuard::stopHolder();
     QCoreApplication::exit(exitCode);
 }

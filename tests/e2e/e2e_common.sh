@@ -75,7 +75,7 @@ focus() { xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1
 # Starts the program with the given arguments; sets PID, T0 (the start time) and WIN.
 start_app() {
     T0=$(date +%s.%N)
-    "$APP" "$@" >"$WORK/program-output.txt" 2>&1 &
+    "$APP" "$@" >"$WORK/program-output.txt" 2>"$WORK/program-errors.txt" &
     PID=$!
     WIN=$(find_window 30 "$TITLE")
     [ -n "$WIN" ] || fail "no window titled '$TITLE' appeared"

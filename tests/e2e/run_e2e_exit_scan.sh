@@ -4,6 +4,8 @@
 # outputs back (multiplexer 1) after its last point and the generator is switched off
 # after that. In the first run "Enable Feedback" is pressed during the scan: it is
 # refused, and no setFBenable reaches the controller while the scan holds the outputs.
+# Then with the hand-back, and the generator, failing on the way out: told on stderr
+# and in the status, and on File > Exit in a box the program waits for.
 # Run under xvfb-run.
 #   run_e2e_exit_scan.sh <nivra-ui> <work dir>
 set -u
@@ -57,4 +59,46 @@ T_TERM=$(date +%s.%N)
 kill -TERM "$PID"
 wait_end 5 "SIGTERM" "$T_TERM"
 check_left "SIGTERM" 143
+
+# $1 ended the program with code $2 and one line on stderr matching $3.
+told() { # what code regex
+    [ "$RC" -eq "$2" ] || fail "$1: exit code $RC, not $2"
+    [ "$(grep -c '^nivra-ui: ' "$WORK/program-errors.txt")" -eq 1 ] &&
+        grep -q -E "^nivra-ui: $3" "$WORK/program-errors.txt" ||
+        fail "$1: stderr says $(grep '^nivra-ui: ' "$WORK/program-errors.txt")"
+    pass "$1 told on stderr with code $2"
+}
+HAND_BACK='3D Rocking Curve: setOutputMux\(1\) failed\. .* stay on the host at CH1 [0-9.]+ V, CH2 '
+
+# --- File > Exit with the hand-back failing: the operator sees it before the end ---
+export NIVRA_SIM_FAIL='setOutputMux(1)'
+export NIVRA_SIM_TRACE="$WORK/sim-trace-exit-failing.txt"
+start_scan
+open_menu f
+xdotool key e
+BOX=$(find_window 10 'Left on the controller')
+[ -n "$BOX" ] || fail "File > Exit: the failed hand-back was not shown"
+sleep 0.5
+running || fail "File > Exit: the program ended before the box was answered"
+focus "$BOX"
+xdotool key Return
+wait_end 5 "answering the box" "$(date +%s.%N)"
+told "File > Exit, hand-back failing" 1 "$HAND_BACK"
+
+# --- SIGTERM with the hand-back failing: told, nothing waits ---
+export NIVRA_SIM_TRACE="$WORK/sim-trace-sigterm-failing.txt"
+start_scan
+T_TERM=$(date +%s.%N)
+kill -TERM "$PID"
+wait_end 5 "SIGTERM" "$T_TERM"
+awk -v t="$TOOK" 'BEGIN { exit !(t <= 1.5) }' || fail "SIGTERM with a failing hand-back took $TOOK s"
+told "SIGTERM, hand-back failing" 143 "$HAND_BACK"
+
+# --- SIGHUP with the generator failing to go off ---
+export NIVRA_SIM_FAIL='funcGenEnable(0)'
+export NIVRA_SIM_TRACE="$WORK/sim-trace-sighup-generator.txt"
+start_app
+kill -HUP "$PID"
+wait_end 5 "SIGHUP" "$(date +%s.%N)"
+told "SIGHUP, generator failing" 129 'funcGenEnable\(0\) failed: the function generator may still drive a DAC output\.$'
 echo "PASS"

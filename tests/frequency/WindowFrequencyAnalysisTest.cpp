@@ -31,6 +31,7 @@
 #include "NivraSim.h"
 #include "OperatorInput.h"
 #include "OutputsGuard.h"
+#include "ShutdownReport.h"
 #include "ProgramEnvironment.h"
 #include "SimCallLog.h"
 #include "WidgetLookup.h"
@@ -239,6 +240,7 @@ TEST_F(WindowFrequencyAnalysisTest, RefusalsLeaveNoTrace)
                                "known whether the feedback runs.\n\nTry again."
                              : "PID Running|Stop feedback before Frequency Analysis");
         EXPECT_EQ(str(SimCallLog::calls().join('|')), "") << status;
+        EXPECT_FALSE(OutputsGuard::isHeld()) << status;
     }
     mailbox->pidStatus = 0;
     nivraSimFailNodeOpen("/dev/nivra_dma_displ", 1);
@@ -247,6 +249,7 @@ TEST_F(WindowFrequencyAnalysisTest, RefusalsLeaveNoTrace)
     ASSERT_EQ(answerer.count(), 1);
     EXPECT_EQ(str(answerer.last().title + "|" + answerer.last().text),
               "Error|Cannot open /dev/nivra_dma_displ");
+    EXPECT_FALSE(OutputsGuard::isHeld());
     // Found ahead of a node that does not open: the measured loop's BPM (the Y loop's
     // on BPM2 for "y") without its box, no answer about the boxes or about the outputs.
     struct { bool box1, box2; const char *input; int tovashes, outSel; const char *text; } const cases[] = {
@@ -264,6 +267,7 @@ TEST_F(WindowFrequencyAnalysisTest, RefusalsLeaveNoTrace)
         chooseText(w<QComboBox>("inputChComboBox"), c.input);
         click("StartSweepPushButton");
         EXPECT_EQ(str(answerer.last().text), c.text) << c.input;
+        EXPECT_FALSE(OutputsGuard::isHeld()) << c.text;
     }
     EXPECT_EQ(w<QTreeWidget>("plotsTree")->topLevelItemCount(), 0);
     EXPECT_FALSE(window->sweepRunning());
@@ -422,12 +426,43 @@ TEST_F(WindowFrequencyAnalysisTest, StopOrExitEndTheSweepDuringItsRead)
         if (how == 0) {
             click("StopSweepPushButton");
             EXPECT_TRUE(waitForSweepEnd(5000) && magnitudeData(0)->isEmpty());
+            QTest::qWait(50);   // room for a box, were a failed read told
+            EXPECT_EQ(answerer.count(), 0) << "a Stop is not a failed read";
         } else {
             OutputsGuard::stopHolder();
             window.reset();
         }
         EXPECT_LT(clock.elapsed(), 1000) << how;
         EXPECT_EQ(nivraSimSetting("genOn", 0), 0.0);
+    }
+}
+
+TEST_F(WindowFrequencyAnalysisTest, GeneratorLeftOnAsTheProgramLeavesIsLeftToMain)
+{
+    // Ended on the way out, by its own notice or by the window going, a sweep whose
+    // generator would not go off shows no box, which would vanish unseen: main tells it.
+    for (bool windowGoes : {false, true}) {
+        makeWindow();
+        setSweep("100", "1000", "2");
+        ShutdownReport::reset();
+        ShutdownReport::beginLeaving();
+        nivraSimFailCall("funcGenEnable(0)", -5);
+        nivraSimClearCallLog();
+        answerer.clear();
+        click("StartSweepPushButton");
+        ASSERT_TRUE(waitForCalls("funcGenEnable", 1));
+        OutputsGuard::stopHolder();
+        if (windowGoes)
+            window.reset();
+        else
+            ASSERT_TRUE(waitForSweepEnd(5000));
+        QTest::qWait(50);
+        EXPECT_EQ(answerer.count(), 0) << windowGoes;
+        EXPECT_EQ(ShutdownReport::lines(),
+                  QStringList("Frequency Analysis: funcGenEnable(0) failed: the function generator may "
+                              "still drive DAC output 1."))
+            << windowGoes;
+        nivraSimClearFaults();
     }
 }
 
