@@ -199,28 +199,29 @@ TEST_F(DisplaySettingsTest, OkAppliesAndClosesCancelOnlyCloses)
     // follows the rate in force until the operator types one, and OK is refused as
     // Apply is, keeping the dialog open with what was typed and chosen.
     const int procedure = 0;
-    const auto procedureRuns = [&](int rate, int rateAfter, const char *typed) {
-        SAMP_FREQ = rate;
+    const auto procedureTakesOver = [&] {
+        SAMP_FREQ = 50000;
         ASSERT_TRUE(OutputsGuard::acquire(&procedure, QStringLiteral("Step Response"),
                                           OutputsGuard::Runs::InGuiThread));
         QCoreApplication::processEvents();
-        EXPECT_EQ(freqBox->text(), typed ? typed : "50000 Hz");
-        answerer.clear();
-        press(QDialogButtonBox::Ok);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return answerer.last().title == "DAC outputs in use"; }));
-        EXPECT_TRUE(dialog->isVisible());
-        EXPECT_EQ(freqBox->text(), typed ? typed : "50000 Hz");
-        EXPECT_EQ(DISP_BUF_SIZE, 14336 * 256);
-        SAMP_FREQ = rateAfter;
-        OutputsGuard::release(&procedure);
-        QCoreApplication::processEvents();
     };
+    procedureTakesOver();
+    EXPECT_EQ(freqBox->text(), "50000 Hz");
     chooseBuffer(QStringLiteral("2048"));
-    procedureRuns(50000, 2500, nullptr);
+    press(QDialogButtonBox::Ok);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return answerer.last().title == "DAC outputs in use"; }));
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(DISP_BUF_SIZE, 14336 * 256);
+    SAMP_FREQ = 2500;
+    OutputsGuard::release(&procedure);
+    QCoreApplication::processEvents();
     EXPECT_EQ(freqBox->text(), "2500 Hz");
     typeFrequency(QStringLiteral("3000"));
-    procedureRuns(50000, 2500, "3000 Hz");
-    EXPECT_EQ(freqBox->text(), "3000 Hz");
+    procedureTakesOver();
+    press(QDialogButtonBox::Ok);
+    OutputsGuard::release(&procedure);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(freqBox->text(), "3000 Hz") << "typed: kept through the procedure and a refused OK";
     press(QDialogButtonBox::Ok);
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(DISP_BUF_SIZE, 2048 * 256);
