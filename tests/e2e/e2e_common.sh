@@ -47,8 +47,11 @@ shown() { xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
 running() { kill -0 "$PID" 2>/dev/null; }
 # Waits up to $1 seconds until no window titled $2 shows.
 wait_gone() { wait_for "$1" not shown "$2" || fail "'$2' still shown"; }
-# Echoes the id of the window titled $2 once it shows, waiting up to $1 seconds.
-find_window() { timeout "$1" xdotool search --sync --onlyvisible --name "^$2\$" | head -1; }
+# Echoes the id of the window titled $2 once it shows, waiting up to $1 seconds. A
+# search fails at once when a window goes while it looks (during an exit): it is tried
+# again, where xdotool's own --sync would give up.
+window_id() { FOUND=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1); [ -n "$FOUND" ]; }
+find_window() { wait_for "$1" window_id "$2" && echo "$FOUND"; }
 # The number of the trace's next line.
 trace_lines() { echo $(($(wc -l <"$NIVRA_SIM_TRACE") + 1)); }
 # True when at least $3 (default 1) lines of the trace from line $1 on match regex $2.
@@ -64,7 +67,11 @@ open_menu() {
     wait_for 5 eval '[ "$(visible_windows)" -gt "$before" ]' || fail "menu alt+$1 did not open"
 }
 # Makes the main window fill the screen, as a window manager would; sets WIDTH, HEIGHT.
+# Not before the event loop runs (the acquisition timer's first display fetch): the
+# style sheet applied after the window shows may resize it to its own size, undoing
+# a resize that came first.
 fill_screen() {
+    wait_for 15 trace_has 1 '^getBuffer\(' || fail "no display fetch: the event loop did not start"
     eval "$(xdotool getdisplaygeometry --shell)"
     xdotool windowmove "$WIN" 0 0 windowsize "$WIN" "$WIDTH" "$HEIGHT"
     wait_for 5 eval 'xdotool getwindowgeometry "$WIN" | grep -q "Geometry: ${WIDTH}x${HEIGHT}\$"' ||
