@@ -97,12 +97,7 @@ int main(int argc, char *argv[])
 
     // Never leave the function generator driving the DAC outputs. When this fails,
     // an earlier failure to switch it off still stands; when it works, it is mended.
-    const QString generatorOff = QStringLiteral("funcGenEnable(0)");
-    if (funcGenEnable(0) >= 0)
-        ShutdownReport::withdraw(generatorOff);
-    else
-        ShutdownReport::note(generatorOff, QStringLiteral("funcGenEnable(0) failed: the function "
-                                                          "generator may still drive a DAC output."));
+    ShutdownReport::generatorOff(funcGenEnable(0) >= 0);
 
     // The device link stops polling before anything it touches goes away.
     deviceThread->quit();
@@ -110,7 +105,7 @@ int main(int argc, char *argv[])
 
     delete acquisitionTimer;
     delete styleFile;
-    // What a failed switch on the way out left is told before anything else goes: on
+    // What a failed switch left standing is told before anything else goes: on
     // stderr, in the status, and to the operator unless a signal ended the program (a
     // signal during the box ends it too).
     exitCode = ShutdownReport::tell(exitCode, signalExitCode == 0);

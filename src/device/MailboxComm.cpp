@@ -7,6 +7,7 @@
 #include "AcquisitionSettings.h"
 #include "Logger.h"
 #include "NivraLibrary.h"
+#include "ShutdownReport.h"
 
 namespace {
 
@@ -228,6 +229,8 @@ int MailboxComm::setOutputMux(std::uint8_t mux)
     const int result = ::setOutputMux(mux);
     if (result < 0)
         LOG_WARN() << "setOutputMux(" << int(mux) << ") failed";
+    else
+        ShutdownReport::outputsSwitched();   // no longer left on the host unowned
     return result;
 }
 

@@ -82,6 +82,8 @@ public:
     double getDisplayFreq(bool *mode = nullptr);
     int setPIDparams(std::int8_t axis, double p0, double p1, double p2, double p3, double p4,
                      double p5, double p6, double p7);
+    // Called from the GUI thread; a switch that works ends what a failed hand-back
+    // left on the host (the shutdown report).
     int setOutputMux(std::uint8_t mux);
 
     // --- Status polling. ---

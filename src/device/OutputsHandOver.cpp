@@ -41,10 +41,10 @@ bool OutputsHandOver::outputsToFeedback(QWidget *parent, const QString &procedur
                        "cannot reach them.")
             .arg(procedure, levels.join(QStringLiteral(", ")));
     LOG_ERROR() << text;
-    // On the way out a box would go unseen with the process: main tells it instead.
-    if (ShutdownReport::isLeaving())
-        ShutdownReport::note(QStringLiteral("setOutputMux(1)"), text.simplified());
-    else
+    // The outputs stay on the host after the program, unless a later switch takes
+    // them: main tells it at the end. On the way out a box would go unseen.
+    ShutdownReport::note(QStringLiteral("setOutputMux(1)"), text.simplified());
+    if (!ShutdownReport::isLeaving())
         NonBlockingWarning::show(parent, QStringLiteral("DAC outputs not handed back"), text);
     return false;
 }

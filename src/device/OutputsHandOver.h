@@ -17,8 +17,8 @@ public:
     // outputs stay with the feedback, which stays off.
     static bool outputsToHost(QWidget *parent, const QString &procedure);
     // setOutputMux(1). False after a message saying that the outputs stay on the
-    // host at `volts` (DAC channels 1 to 4), where the feedback cannot reach them; on
-    // the way out that message is left to the shutdown report.
+    // host at `volts` (DAC channels 1 to 4), where the feedback cannot reach them;
+    // kept for the shutdown report, which alone tells it on the way out.
     static bool outputsToFeedback(QWidget *parent, const QString &procedure, const double (&volts)[4]);
 
     // `procedure` ended before measuring because `call` failed; `consequence` says

@@ -34,8 +34,6 @@ bool ShutdownReport::isLeaving()
 void ShutdownReport::note(const QString &call, const QString &line)
 {
     State &s = state();
-    if (!s.leaving)
-        return;
     for (const auto &kept : s.lines)
         if (kept.first == call)
             return;
@@ -51,6 +49,22 @@ void ShutdownReport::withdraw(const QString &call)
             return;
         }
     }
+}
+
+void ShutdownReport::outputsSwitched()
+{
+    withdraw(QStringLiteral("setOutputMux(1)"));
+}
+
+void ShutdownReport::generatorOff(bool worked, const QString &line)
+{
+    const QString call = QStringLiteral("funcGenEnable(0)");
+    if (worked)
+        withdraw(call);
+    else
+        note(call, !line.isEmpty() ? line
+                                   : QStringLiteral("funcGenEnable(0) failed: the function "
+                                                    "generator may still drive a DAC output."));
 }
 
 QStringList ShutdownReport::lines()

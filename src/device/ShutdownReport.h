@@ -1,10 +1,12 @@
 #pragma once
-// What a failed switch on the way out leaves on the controller once the program has
-// gone: the DAC outputs on the host, or the function generator perhaps still driving
-// an output. A box shown then would vanish with the process unseen, so from the
-// moment the program starts to leave such a failure is kept here instead, and main
-// tells it where it outlives the process: on stderr, in the exit status, and in a
-// box the operator dismisses unless a signal ended the program. GUI thread only.
+// What a failed switch leaves on the controller: the DAC outputs on the host, where
+// the feedback cannot reach them, or the function generator perhaps still driving an
+// output. That is a state, not a moment: it stands from the failure until a later
+// switch of the same kind works, and whenever the program ends with it standing, main
+// tells it where it outlives the process: on stderr, in the exit status, and in a box
+// the operator dismisses unless a signal ended the program. From the moment the
+// program starts to leave, a failure is left to that report alone: a box of its own
+// would vanish with the process unseen. GUI thread only.
 
 #include <QString>
 #include <QStringList>
@@ -14,15 +16,21 @@ class QWidget;
 class ShutdownReport
 {
 public:
-    // The program has started to leave: failed switches are kept from here on.
+    // The program has started to leave: a failed switch is no longer shown on its own.
     static void beginLeaving();
     static bool isLeaving();
 
-    // `call` failed on the way out; `line` says so and what it leaves. Nothing before
-    // the program leaves (the operator has been shown it); one line per call, the first.
+    // `call` failed; `line` says so and what it leaves. One line per call: the first,
+    // which is the more specific (a sweep's names the output it drove).
     static void note(const QString &call, const QString &line);
-    // `call` succeeded after all: what its failure left is mended.
+    // A switch worked that ends what `call`'s failure left.
     static void withdraw(const QString &call);
+    // The outputs were switched (setOutputMux worked): back with the feedback, or
+    // taken by a new holder that answers for them.
+    static void outputsSwitched();
+    // funcGenEnable(0) `worked` or failed: a failure is kept as `line` (a general one
+    // when empty), a success ends any earlier failure.
+    static void generatorOff(bool worked, const QString &line = {});
     static QStringList lines();
 
     // Writes every line kept to stderr and, when `operatorThere`, shows them in a box

@@ -192,6 +192,7 @@ void FrequencyAnalysisWorker::fail(const QString &call, const QString &consequen
 bool FrequencyAnalysisWorker::generatorOff()
 {
     m_generatorMayBeOn = funcGenEnable(0) < 0;
+    m_generatorSwitched = true;
     if (!m_generatorMayBeOn)
         return true;
     fail(QStringLiteral("funcGenEnable(0)"),

@@ -53,6 +53,8 @@ public:
     // The DAC output (0 to 3) the generator may still drive because switching it off
     // failed, -1 otherwise. Read once run() has returned.
     int outputLeftDriven() const { return m_generatorMayBeOn ? m_outputChannel : -1; }
+    // True once the sweep switched the generator off at all, whether or not that worked.
+    bool generatorSwitched() const { return m_generatorSwitched; }
 
     // Records the demodulation uses from each step.
     static constexpr int kDemodSamples = 3583;
@@ -99,4 +101,5 @@ private:
     QString m_failedCall;
     QString m_consequence;
     bool m_generatorMayBeOn = false;
+    bool m_generatorSwitched = false;
 };

@@ -117,10 +117,11 @@ WindowFrequencyAnalysis::WindowFrequencyAnalysis(QWidget *parent)
 
 WindowFrequencyAnalysis::~WindowFrequencyAnalysis()
 {
-    funcGenEnable(0);
     // A sweep still running reads its node and drives the generator from its own
-    // thread: end it before the thread object (a child of this window) goes.
+    // thread: end it before the thread object (a child of this window) goes, and
+    // before the generator goes off, which the sweep's last step could undo.
     endSweepNow();
+    ShutdownReport::generatorOff(funcGenEnable(0) >= 0);
     delete ui;
 }
 
@@ -458,13 +459,13 @@ void WindowFrequencyAnalysis::tellEnd(FrequencyAnalysisWorker *worker)
     const QString call = worker->failedCall();
     const QString consequence = worker->failureConsequence();
     const int output = worker->outputLeftDriven();
+    if (worker->generatorSwitched())
+        ShutdownReport::generatorOff(output < 0,
+                                     QStringLiteral("%1: funcGenEnable(0) failed: the function "
+                                                    "generator may still drive DAC output %2.")
+                                         .arg(kName)
+                                         .arg(output + 1));
     delete worker;
-    if (output >= 0)
-        ShutdownReport::note(QStringLiteral("funcGenEnable(0)"),
-                             QStringLiteral("%1: funcGenEnable(0) failed: the function generator "
-                                            "may still drive DAC output %2.")
-                                 .arg(kName)
-                                 .arg(output + 1));
     if (!call.isEmpty())
         OutputsHandOver::stoppedBy(this, kName, call,
                                    consequence + QStringLiteral("\n\nThe points measured until then are shown."));
@@ -623,6 +624,6 @@ void WindowFrequencyAnalysis::closeEvent(QCloseEvent *event)
     // Closing ends a running sweep too: it would otherwise switch the generator on
     // again at its next frequency behind a hidden window.
     slotStopSweepPushButton();
-    funcGenEnable(0);
+    ShutdownReport::generatorOff(funcGenEnable(0) >= 0);
     QDialog::closeEvent(event);
 }

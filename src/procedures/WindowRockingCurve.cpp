@@ -141,13 +141,13 @@ void WindowRockingCurve::startMeasurement()
         return;
     }
 
-    // Fewer than two points make no curve (none switched the feedback off for
-    // nothing); checked once the outputs are ours, so that its box cannot pause
+    // No point would switch the feedback off for nothing; one point is a measurement
+    // like any other. Checked once the outputs are ours, so that its box cannot pause
     // another running scan. Start and Stop need no check: their boxes end at the
     // DAC's -12 and 12 V.
-    if (ui->boxN->value() < 2) {
-        LOG_WARN() << "Rocking curve not started: fewer than 2 points";
-        QMessageBox::warning(this, kName, QStringLiteral("A rocking curve needs at least 2 points."));
+    if (ui->boxN->value() < 1) {
+        LOG_WARN() << "Rocking curve not started: no points";
+        QMessageBox::warning(this, kName, QStringLiteral("A rocking curve needs at least one point."));
         return;
     }
 

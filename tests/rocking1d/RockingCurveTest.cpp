@@ -279,8 +279,18 @@ TEST_F(RockingCurveTest, VoltageSequences)
     EXPECT_EQ(sent(), QVector<double>({2.0, 1.5}));
     EXPECT_EQ(progress->value(), 100);
 
-    // Fewer than two points make no curve: refused with a message, nothing sent.
-    setScan("0", "1", 1, "posX", true);
+    // One point is a scan like any other: Start, or the middle when sweeping back.
+    for (bool sweepBack : {false, true}) {
+        setScan("1", "3", 1, "posX", sweepBack);
+        scan();
+        EXPECT_EQ(sent(), QVector<double>({sweepBack ? 2.0 : 1.0}));
+        EXPECT_EQ(plot->graph(0)->dataCount(), 1);
+        EXPECT_EQ(handOverCalls().last(), QStringLiteral("setOutputMux(1)"));
+    }
+    EXPECT_EQ(answerer.count(), 0);
+
+    // No point would switch the feedback off for nothing: refused, nothing sent.
+    setScan("0", "1", 0);
     scan();
     EXPECT_TRUE(SimCallLog::calls().isEmpty());
     EXPECT_EQ(answerer.count(), 1);
