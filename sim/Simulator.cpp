@@ -27,6 +27,19 @@ SfpRecord module(std::uint16_t id, int port)
     return r;
 }
 
+// "a;b(1)" (lines too): each named call fails with -1.
+std::map<std::string, int> failList(const std::string &list)
+{
+    std::map<std::string, int> calls;
+    for (std::size_t from = 0; from <= list.size();) {
+        const std::size_t end = std::min(list.find_first_of(";\n", from), list.size());
+        if (end > from)
+            calls[list.substr(from, end - from)] = -1;
+        from = end + 1;
+    }
+    return calls;
+}
+
 template <class T>
 void put(std::uint8_t *bytes, std::size_t offset, T value)
 {
@@ -61,15 +74,10 @@ Simulator::Simulator()
         }
     }
     // Calls that fail with -1 from the start, for a whole program run: "a;b(1)".
-    if (const char *fail = env("NIVRA_SIM_FAIL")) {
-        std::string list(fail);
-        for (std::size_t from = 0; from <= list.size();) {
-            const std::size_t end = std::min(list.find(';', from), list.size());
-            if (end > from)
-                envFailing_[list.substr(from, end - from)] = -1;
-            from = end + 1;
-        }
-    }
+    if (const char *fail = env("NIVRA_SIM_FAIL"))
+        envFailing_ = failList(fail);
+    if (const char *file = env("NIVRA_SIM_FAIL_FILE"))
+        failFile_ = file;
     if (const char *pw = std::getenv("NIVRA_SIM_USER_PASSWORD"))
         userPassword_ = pw;
     if (const char *pw = std::getenv("NIVRA_SIM_ADMIN_PASSWORD"))
@@ -117,6 +125,8 @@ void Simulator::reset(std::uint64_t seed)
     manualNs_ = 0;
     wallOriginNs_ = wallNs();
     failing_ = envFailing_;
+    fileFailing_.clear();
+    failFileRead_ = false;   // the file's faults come back at the next call
     failingNodes_.clear();
     shortRead_ = -1;
     clearCallLog();
@@ -168,9 +178,34 @@ void Simulator::setTovash(int bpm, bool present)
     applyModules();
 }
 
-bool Simulator::injected(const char *function, const std::function<std::string()> &callText,
-                         int &result) const
+void Simulator::takeUpFailFile()
 {
+    // Read at every call, so that a test can make a fault appear or clear while the
+    // program runs; a file that is missing names nothing.
+    std::string text;
+    if (std::FILE *f = std::fopen(failFile_.c_str(), "r")) {
+        char chunk[256];
+        for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;)
+            text.append(chunk, n);
+        std::fclose(f);
+    }
+    if (failFileRead_ && text == failFileText_)
+        return;
+    for (const auto &named : fileFailing_)
+        if (!envFailing_.count(named.first))
+            failing_.erase(named.first);
+    fileFailing_ = failList(text);
+    for (const auto &named : fileFailing_)
+        failing_.insert(named);
+    failFileText_ = text;
+    failFileRead_ = true;
+}
+
+bool Simulator::injected(const char *function, const std::function<std::string()> &callText,
+                         int &result)
+{
+    if (!failFile_.empty())
+        takeUpFailFile();
     // A fault that names arguments ("funcGenEnable(0)") fails only the calls whose
     // log line begins with it; it takes precedence over one on the bare name.
     const std::string name(function);

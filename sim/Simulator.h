@@ -44,8 +44,9 @@ public:
 
     // Fault injection. `callText` gives the call as the log prints it before the
     // call (outputs as *?); it is asked for only while a fault names arguments.
+    // Also takes up a change of the NIVRA_SIM_FAIL_FILE.
     bool injected(const char *function, const std::function<std::string()> &callText,
-                  int &result) const;
+                  int &result);
     void failCall(const std::string &function, int result);
     void failNodeOpen(const std::string &path, bool fail);
     bool nodeOpenFails(const std::string &path) const { return failingNodes_.count(path) != 0; }
@@ -117,6 +118,12 @@ private:
     std::uint64_t envSeed_ = 1;
     SfpRecord envSfp_[4] = {};
     std::map<std::string, int> envFailing_;   // NIVRA_SIM_FAIL, kept across resets
+    // NIVRA_SIM_FAIL_FILE: read again whenever it changes; what it named last.
+    std::string failFile_;
+    std::string failFileText_;
+    bool failFileRead_ = false;
+    std::map<std::string, int> fileFailing_;
+    void takeUpFailFile();
     std::string userPassword_ = "user";
     std::string adminPassword_ = "admin";
 

@@ -10,6 +10,8 @@
 //   NIVRA_SIM_ADMIN_PASSWORD  password of "admin" (default "admin")
 //   NIVRA_SIM_FAIL            calls that fail with -1, as nivraSimFailCall names them,
 //                             separated by ";", e.g. "setOutputMux(1);funcGenEnable(0)"
+//   NIVRA_SIM_FAIL_FILE       a file naming more such calls (";" or lines), read again
+//                             at every call: a fault appears or clears as it changes
 // nivraSimReset restores this set-up (with the seed it is given).
 //
 // Default set-up

@@ -156,3 +156,43 @@ exit_by_menu() {
     wait_end 10 "File > Exit" "$t"
     [ "$RC" -eq 0 ] || fail "exit code $RC after File > Exit"
 }
+
+DAC_WRITE=0x40084228
+# Starts the program, logs in and starts a 3-D scan; returns once it has written 20 points.
+start_scan() {
+    start_app
+    fill_screen
+    login_admin   # the tools open to an operator
+    open_from_menu t 3 '3D Rocking Curve'
+    xdotool key Tab Tab Tab Tab Tab Tab space   # Go
+    wait_for 5 trace_has 1 $DAC_WRITE 21 || fail "the 3-D scan did not start"
+}
+
+# Waits for the box titled $1, checks that the program waits for it, and answers it.
+answer_box() {
+    local box
+    box=$(find_window 10 "$1")
+    [ -n "$box" ] || fail "no box '$1'"
+    sleep 0.5
+    running || fail "the program ended before '$1' was answered"
+    focus "$box"
+    xdotool key Return
+}
+
+# What the program tells on stderr at its end, as regular expressions: the outputs
+# procedure $1 could not hand back, and the generator perhaps left on.
+hand_back() { echo "$1: setOutputMux\\(1\\) failed\\. .* stay on the host at CH1 -?[0-9.]+ V, CH2 "; }
+GENERATOR_ON='funcGenEnable\(0\) failed: the function generator may still drive a DAC output\.$'
+# The lines the program told on stderr.
+told_lines() { grep '^nivra-ui: ' "$WORK/program-errors.txt"; }
+# $1 ended the program with code $2 and told one line on stderr for each regex after.
+told() { # what code regex...
+    local what=$1 code=$2
+    shift 2
+    [ "$RC" -eq "$code" ] || fail "$what: exit code $RC, not $code"
+    [ "$(told_lines | wc -l)" -eq $# ] || fail "$what: stderr says $(told_lines)"
+    for line in "$@"; do
+        told_lines | grep -q -E "^nivra-ui: $line" || fail "$what: no '$line' on stderr: $(told_lines)"
+    done
+    pass "$what: code $code, $# line(s) told on stderr"
+}

@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# What the program leaves on the controller is told at its end, however and whenever
+# the switch failed: a hand-back that failed before the end was asked for (a step
+# response under SIGTERM, an earlier one before File > Exit, one during the fatal
+# display failure) and a generator that would not go off; nothing once a later switch
+# worked. Faults come from NIVRA_SIM_FAIL, or appear and clear through the simulator's
+# fail file while the program runs.
+# Run under xvfb-run.
+#   run_e2e_left_on_controller.sh <nivra-ui> <work dir>
+set -u
+APP=$1
+WORK=$2
+source "$(dirname "$0")/e2e_common.sh"
+export NIVRA_SIM_FAIL_FILE="$WORK/fail"
+
+# Starts the program, logs in and opens the step response; Run starts it. Sets STEP.
+open_step_response() {
+    start_app
+    fill_screen
+    login_admin
+    open_menu t
+    xdotool key Down Down Return
+    STEP=$(find_window 10 'Step Response')
+    [ -n "$STEP" ] || fail "no step response window"
+}
+run_step() { xdotool mousemove --window "$STEP" 820 754 click 1; }
+# Starts the program, logs in and starts the frequency sweep on DAC output 1.
+start_sweep() {
+    start_app
+    fill_screen
+    login_admin
+    open_menu t
+    xdotool key Down Down Down Return
+    local w
+    w=$(find_window 10 'Frequency Analysis Tool')
+    [ -n "$w" ] || fail "no frequency analysis window"
+    xdotool mousemove --window "$w" 646 133 click 1   # Start sweep
+    wait_for 10 trace_has 1 '^funcGenEnable\(1\)' || fail "the sweep did not start"
+}
+exit_by_menu_with_box() {
+    open_menu f
+    xdotool key e
+    answer_box 'Left on the controller'
+    wait_end 5 "answering the box" "$(date +%s.%N)"
+}
+
+# --- SIGTERM while the step response measures: its failed hand-back is told ---
+export NIVRA_SIM_FAIL='setOutputMux(1)'
+export NIVRA_SIM_TRACE="$WORK/sim-trace-step-sigterm.txt"
+open_step_response
+run_step
+wait_for 5 trace_has 1 '^setOutputMux\(0\)' || fail "the step response did not start"
+kill -TERM "$PID"
+wait_end 5 "SIGTERM" "$(date +%s.%N)"
+told "SIGTERM during the step response" 143 "$(hand_back 'Step Response')"
+
+# --- An earlier failed hand-back, then File > Exit: told on stderr before the box
+# shows, and a signal while the box waits keeps its own code ---
+export NIVRA_SIM_TRACE="$WORK/sim-trace-step-exit.txt"
+open_step_response
+run_step
+wait_for 5 shown 'DAC outputs not handed back' || fail "the failed hand-back was not shown"
+open_menu f
+xdotool key e
+find_window 10 'Left on the controller' >/dev/null || fail "File > Exit: no final box"
+told_lines | grep -q -E "^nivra-ui: $(hand_back 'Step Response')" || fail "not on stderr while the box waits"
+kill -TERM "$PID"
+wait_end 5 "SIGTERM during the final box" "$(date +%s.%N)"
+told "an earlier failure, then File > Exit and SIGTERM" 143 "$(hand_back 'Step Response')"
+
+# --- The fatal display failure during a 3-D scan, both switches failing ---
+export NIVRA_SIM_FAIL='setOutputMux(1);funcGenEnable(0)'
+export NIVRA_SIM_TRACE="$WORK/sim-trace-fatal.txt"
+: >"$NIVRA_SIM_FAIL_FILE"
+start_scan
+echo 'getBuffer' >"$NIVRA_SIM_FAIL_FILE"
+answer_box 'Cannot open file'
+answer_box 'Left on the controller'
+wait_end 5 "answering the boxes" "$(date +%s.%N)"
+told "the fatal display failure" 1 "$(hand_back '3D Rocking Curve')" "$GENERATOR_ON"
+
+# --- File > Exit during a sweep whose generator will not go off: the sweep's line
+# alone, naming its output ---
+export NIVRA_SIM_FAIL='funcGenEnable(0)'
+export NIVRA_SIM_TRACE="$WORK/sim-trace-sweep-exit.txt"
+: >"$NIVRA_SIM_FAIL_FILE"
+start_sweep
+exit_by_menu_with_box
+told "File > Exit during a sweep" 1 \
+    'Frequency Analysis: funcGenEnable\(0\) failed: the function generator may still drive DAC output 1\.$'
+
+# --- The sweep's generator-off fails, then the fault clears: nothing is told ---
+export NIVRA_SIM_FAIL=
+export NIVRA_SIM_TRACE="$WORK/sim-trace-sweep-mended.txt"
+echo 'funcGenEnable(0)' >"$NIVRA_SIM_FAIL_FILE"
+start_sweep
+wait_for 10 trace_has 1 '^funcGenEnable\(0\) -> -1' || fail "the sweep's generator-off did not fail"
+: >"$NIVRA_SIM_FAIL_FILE"
+exit_by_menu
+told "a failed generator-off mended before File > Exit" 0
+echo "PASS"
