@@ -2,21 +2,29 @@
 
 #include <QMessageBox>
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 #include <vector>
 
 namespace {
 
+using Lines = std::vector<std::pair<QString, QString>>;   // call, line
+
 struct State {
     bool leaving = false;
-    std::vector<std::pair<QString, QString>> lines;   // call, line
+    Lines lines;
 };
 
 State &state()
 {
     static State s;
     return s;
+}
+
+Lines::iterator find(Lines &lines, const QString &call)
+{
+    return std::find_if(lines.begin(), lines.end(), [&](const auto &kept) { return kept.first == call; });
 }
 
 } // namespace
@@ -33,22 +41,20 @@ bool ShutdownReport::isLeaving()
 
 void ShutdownReport::note(const QString &call, const QString &line)
 {
-    State &s = state();
-    for (const auto &kept : s.lines)
-        if (kept.first == call)
-            return;
-    s.lines.emplace_back(call, line);
+    auto &lines = state().lines;
+    const auto kept = find(lines, call);
+    if (kept != lines.end())
+        kept->second = line;
+    else
+        lines.emplace_back(call, line);
 }
 
 void ShutdownReport::withdraw(const QString &call)
 {
     auto &lines = state().lines;
-    for (auto it = lines.begin(); it != lines.end(); ++it) {
-        if (it->first == call) {
-            lines.erase(it);
-            return;
-        }
-    }
+    const auto kept = find(lines, call);
+    if (kept != lines.end())
+        lines.erase(kept);
 }
 
 void ShutdownReport::outputsSwitched()
@@ -59,12 +65,14 @@ void ShutdownReport::outputsSwitched()
 void ShutdownReport::generatorOff(bool worked, const QString &line)
 {
     const QString call = QStringLiteral("funcGenEnable(0)");
+    auto &lines = state().lines;
     if (worked)
         withdraw(call);
-    else
-        note(call, !line.isEmpty() ? line
-                                   : QStringLiteral("funcGenEnable(0) failed: the function "
-                                                    "generator may still drive a DAC output."));
+    else if (!line.isEmpty())
+        note(call, line);
+    else if (find(lines, call) == lines.end())   // a sweep's line, naming its output, stays
+        note(call, QStringLiteral("funcGenEnable(0) failed: the function generator may still "
+                                  "drive a DAC output."));
 }
 
 QStringList ShutdownReport::lines()

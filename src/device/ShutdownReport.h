@@ -20,16 +20,16 @@ public:
     static void beginLeaving();
     static bool isLeaving();
 
-    // `call` failed; `line` says so and what it leaves. One line per call: the first,
-    // which is the more specific (a sweep's names the output it drove).
+    // `call` failed; `line` says so and what it leaves. One line per call: the latest,
+    // which says what stands now.
     static void note(const QString &call, const QString &line);
     // A switch worked that ends what `call`'s failure left.
     static void withdraw(const QString &call);
     // The outputs were switched (setOutputMux worked): back with the feedback, or
     // taken by a new holder that answers for them.
     static void outputsSwitched();
-    // funcGenEnable(0) `worked` or failed: a failure is kept as `line` (a general one
-    // when empty), a success ends any earlier failure.
+    // funcGenEnable(0) `worked` or failed: a failure is kept as `line`, or when empty
+    // as a general one unless a line is kept already; a success ends any earlier one.
     static void generatorOff(bool worked, const QString &line = {});
     static QStringList lines();
 

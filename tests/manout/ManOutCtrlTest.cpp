@@ -21,6 +21,7 @@
 #include "OperatorInput.h"
 #include "OutputsGuard.h"
 #include "ProgramEnvironment.h"
+#include "ShutdownReport.h"
 #include "SimCallLog.h"
 #include "WidgetLookup.h"
 #include "WindowManOutCtrl.h"
@@ -172,6 +173,19 @@ TEST_F(ManOutCtrlTest, MultiplexerFailures)
         EXPECT_TRUE(QTest::qWaitFor([&] { return answerer.last().text.contains(QLatin1String(told)); })) << call;
         setChecked(enableBox(), !ticked);
     }
+
+    // At the end the program tells where the outputs stand now, until a hand-back works.
+    setChecked(enableBox(), true);
+    nivraSimFailCall("setOutputMux(1)", -3);
+    for (const char *volts : {"1", "2"}) {
+        enterText(box(1), QString::fromLatin1(volts));
+        QTest::keyClick(enableBox(), Qt::Key_Space);
+    }
+    const QStringList told = ShutdownReport::lines();
+    EXPECT_TRUE(told.size() == 1 && told[0].contains(QLatin1String("CH1 2 V,"))) << told.join(QLatin1Char('|')).toStdString();
+    nivraSimClearFaults();
+    QTest::keyClick(enableBox(), Qt::Key_Space);
+    EXPECT_TRUE(ShutdownReport::lines().isEmpty());
 }
 
 TEST_F(ManOutCtrlTest, DacNodeKeptOpenForTheDialogsLife)
