@@ -179,6 +179,14 @@ answer_box() {
     xdotool key Return
 }
 
+# File > Exit with something left on the controller: the final box is answered. Sets RC.
+exit_through_box() {
+    open_menu f
+    xdotool key e
+    answer_box 'Left on the controller'
+    wait_end 5 "answering the box" "$(date +%s.%N)"
+}
+
 # What the program tells on stderr at its end, as regular expressions: the outputs
 # procedure $1 could not hand back, and the generator perhaps left on.
 hand_back() { echo "$1: setOutputMux\\(1\\) failed\\. .* stay on the host at CH1 -?[0-9.]+ V, CH2 "; }

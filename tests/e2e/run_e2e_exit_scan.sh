@@ -57,10 +57,7 @@ told "SIGTERM, hand-back failing" 143 "$(hand_back '3D Rocking Curve')"
 # --- File > Exit with the hand-back failing: the operator sees it before the end ---
 export NIVRA_SIM_TRACE="$WORK/sim-trace-exit-failing.txt"
 start_scan
-open_menu f
-xdotool key e
-answer_box 'Left on the controller'
-wait_end 5 "answering the box" "$(date +%s.%N)"
+exit_through_box
 told "File > Exit, hand-back failing" 1 "$(hand_back '3D Rocking Curve')"
 
 # --- SIGHUP with the generator failing to go off ---

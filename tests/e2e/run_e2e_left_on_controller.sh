@@ -13,41 +13,28 @@ WORK=$2
 source "$(dirname "$0")/e2e_common.sh"
 export NIVRA_SIM_FAIL_FILE="$WORK/fail"
 
-# Starts the program, logs in and opens the step response; Run starts it. Sets STEP.
-open_step_response() {
+# Starts the program, logs in and opens the Tools menu's item $1 places below the
+# first, titled $2; sets TOOL.
+open_tool() {
     start_app
     fill_screen
     login_admin
     open_menu t
-    xdotool key Down Down Return
-    STEP=$(find_window 10 'Step Response')
-    [ -n "$STEP" ] || fail "no step response window"
+    for ((i = 0; i < $1; i++)); do xdotool key Down; done
+    xdotool key Return
+    TOOL=$(find_window 10 "$2")
+    [ -n "$TOOL" ] || fail "no window '$2'"
 }
-run_step() { xdotool mousemove --window "$STEP" 820 754 click 1; }
-# Starts the program, logs in and starts the frequency sweep on DAC output 1.
+run_step() { open_tool 2 'Step Response'; xdotool mousemove --window "$TOOL" 820 754 click 1; }
 start_sweep() {
-    start_app
-    fill_screen
-    login_admin
-    open_menu t
-    xdotool key Down Down Down Return
-    local w
-    w=$(find_window 10 'Frequency Analysis Tool')
-    [ -n "$w" ] || fail "no frequency analysis window"
-    xdotool mousemove --window "$w" 646 133 click 1   # Start sweep
+    open_tool 3 'Frequency Analysis Tool'
+    xdotool mousemove --window "$TOOL" 646 133 click 1   # Start sweep
     wait_for 10 trace_has 1 '^funcGenEnable\(1\)' || fail "the sweep did not start"
-}
-exit_by_menu_with_box() {
-    open_menu f
-    xdotool key e
-    answer_box 'Left on the controller'
-    wait_end 5 "answering the box" "$(date +%s.%N)"
 }
 
 # --- SIGTERM while the step response measures: its failed hand-back is told ---
 export NIVRA_SIM_FAIL='setOutputMux(1)'
 export NIVRA_SIM_TRACE="$WORK/sim-trace-step-sigterm.txt"
-open_step_response
 run_step
 wait_for 5 trace_has 1 '^setOutputMux\(0\)' || fail "the step response did not start"
 kill -TERM "$PID"
@@ -57,7 +44,6 @@ told "SIGTERM during the step response" 143 "$(hand_back 'Step Response')"
 # --- An earlier failed hand-back, then File > Exit: told on stderr before the box
 # shows, and a signal while the box waits keeps its own code ---
 export NIVRA_SIM_TRACE="$WORK/sim-trace-step-exit.txt"
-open_step_response
 run_step
 wait_for 5 shown 'DAC outputs not handed back' || fail "the failed hand-back was not shown"
 open_menu f
@@ -71,7 +57,6 @@ told "an earlier failure, then File > Exit and SIGTERM" 143 "$(hand_back 'Step R
 # --- The fatal display failure during a 3-D scan, both switches failing ---
 export NIVRA_SIM_FAIL='setOutputMux(1);funcGenEnable(0)'
 export NIVRA_SIM_TRACE="$WORK/sim-trace-fatal.txt"
-: >"$NIVRA_SIM_FAIL_FILE"
 start_scan
 echo 'getBuffer' >"$NIVRA_SIM_FAIL_FILE"
 answer_box 'Cannot open file'
@@ -85,7 +70,7 @@ export NIVRA_SIM_FAIL='funcGenEnable(0)'
 export NIVRA_SIM_TRACE="$WORK/sim-trace-sweep-exit.txt"
 : >"$NIVRA_SIM_FAIL_FILE"
 start_sweep
-exit_by_menu_with_box
+exit_through_box
 told "File > Exit during a sweep" 1 \
     'Frequency Analysis: funcGenEnable\(0\) failed: the function generator may still drive DAC output 1\.$'
 
