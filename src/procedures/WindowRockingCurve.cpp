@@ -70,6 +70,22 @@ DacOutputs outputRecord(const ScanSetup &s, int stepped, double volts)
     return record;
 }
 
+// A graph of one point draws no line, and the operator would read the empty plot as
+// nothing measured: a lone point gets a mark in its graph's colour, and the value
+// axis room for the marks that rescaling put on its ends.
+void markLonePoints(QCustomPlot *plot)
+{
+    bool lone = false;
+    for (int g = 0; g < plot->graphCount(); ++g) {
+        const bool one = plot->graph(g)->dataCount() == 1;
+        plot->graph(g)->setScatterStyle(one ? QCPScatterStyle(QCPScatterStyle::ssDisc, 10)
+                                            : QCPScatterStyle());
+        lone = lone || one;
+    }
+    if (lone)
+        plot->yAxis->scaleRange(1.2);
+}
+
 void openFailed(QWidget *parent, const char *path)
 {
     LOG_ERROR() << "Rocking curve: cannot open" << path;
@@ -138,16 +154,6 @@ void WindowRockingCurve::startMeasurement()
                                     [this] { m_stop = true; });
     if (!claim) {
         OutputsGuard::showRefusal(this, kName);
-        return;
-    }
-
-    // No point would switch the feedback off for nothing; one point is a measurement
-    // like any other. Checked once the outputs are ours, so that its box cannot pause
-    // another running scan. Start and Stop need no check: their boxes end at the
-    // DAC's -12 and 12 V.
-    if (ui->boxN->value() < 1) {
-        LOG_WARN() << "Rocking curve not started: no points";
-        QMessageBox::warning(this, kName, QStringLiteral("A rocking curve needs at least one point."));
         return;
     }
 
@@ -304,6 +310,7 @@ void WindowRockingCurve::startMeasurement()
             plot->graph(1)->addData(volts, v2);
             plot->graph(2)->addData(volts, v3);
             plot->rescaleAxes();
+            markLonePoints(plot);
             plot->replot();
         }
 

@@ -8,6 +8,7 @@
 #include <QDoubleSpinBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
@@ -16,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 #include <memory>
 
@@ -285,13 +287,21 @@ TEST_F(RockingCurveTest, VoltageSequences)
         setScan("1", "3", 1, "posX", sweepBack);
         scan();
         EXPECT_EQ(sent(), QVector<double>({sweepBack ? 2.0 : 1.0}));
+        // Each graph's point is seen: a mark in its pen's colour, inside the frame.
+        const QImage image = plot->toPixmap().toImage();
+        for (const QCPGraph *graph : {plot->graph(0), plot->graph(1), plot->graph(2)}) {
+            const QPoint at = graph->coordsToPixels(keys(graph).value(0), values(graph).value(0)).toPoint();
+            const QRgb pen = graph->pen().color().rgb(), seen = image.pixel(at);   // the third is translucent
+            EXPECT_LT(std::abs(qRed(pen) - qRed(seen)) + std::abs(qGreen(pen) - qGreen(seen))
+                          + std::abs(qBlue(pen) - qBlue(seen)), 30);
+            EXPECT_TRUE(plot->axisRect()->rect().adjusted(5, 5, -5, -5).contains(at));
+        }
     }
 
-    // No point would switch the feedback off for nothing: refused, nothing sent.
-    setScan("0", "1", 0);
+    setScan("0", "1", 0);   // no point: the outputs are taken and handed back, nothing written
     scan();
-    EXPECT_TRUE(SimCallLog::calls().isEmpty());
-    EXPECT_EQ(answerer.count(), 1);
+    EXPECT_EQ(SimCallLog::calls().filter(QRegularExpression(QStringLiteral("^(set|ioctl)"))),
+              QStringList({"setFBenable(0)", "setOutputMux(0)", "setOutputMux(1)"}));
 }
 
 TEST_F(RockingCurveTest, FormChangesDuringAScanTakeEffectAtTheNextPoint)
