@@ -25,8 +25,8 @@ public:
     static void note(const QString &call, const QString &line);
     // A switch worked that ends what `call`'s failure left.
     static void withdraw(const QString &call);
-    // The outputs were switched (setOutputMux worked): back with the feedback, or
-    // taken by a new holder that answers for them.
+    // The outputs were switched (setOutputMux worked) or taken over on the host:
+    // back with the feedback, or with a new holder that answers for them.
     static void outputsSwitched();
     // funcGenEnable(0) `worked` or failed: a failure is kept as `line`, or when empty
     // as a general one unless a line is kept already; a success ends any earlier one.

@@ -13,6 +13,7 @@
 #include "MailboxComm.h"
 #include "OutputsGuard.h"
 #include "OutputsHandOver.h"
+#include "ShutdownReport.h"
 
 namespace {
 
@@ -93,14 +94,17 @@ bool WindowManOutCtrl::dacNodeReady()
 void WindowManOutCtrl::showWindow()
 {
     // Outputs on the host with nobody holding them were left under manual control
-    // (by an earlier run: leaving keeps it); holding them keeps procedures from
-    // starting under it unnoticed. On the feedback they are nobody's. A failed
-    // read (negative) changes nothing.
+    // (by an earlier run: leaving keeps it) or by a hand-back that failed; holding
+    // them keeps procedures from starting under it unnoticed, and makes them this
+    // dialog's, as if ticked here: a failed hand-back no longer stands at the end.
+    // On the feedback they are nobody's. A failed read (negative) changes nothing.
     const int mux = mailboxComm->getOutputMux();
-    if (mux == 0 && !OutputsGuard::isHeld())
+    if (mux == 0 && !OutputsGuard::isHeld()) {
         OutputsGuard::acquire(this, kName, OutputsGuard::Runs::Beside);
-    else if (mux > 0)
+        ShutdownReport::outputsSwitched();
+    } else if (mux > 0) {
         OutputsGuard::release(this);
+    }
     followHolder();
     show();
     raise();

@@ -175,7 +175,11 @@ TEST_F(ManOutCtrlTest, MultiplexerFailures)
     }
 
     // At the end the program tells where the outputs stand now, until a hand-back works.
-    setChecked(enableBox(), true);
+    // Outputs a failed hand-back left on the host are the dialog's once it takes them over.
+    ASSERT_GE(setOutputMux(0), 0);
+    ShutdownReport::note(QStringLiteral("setOutputMux(1)"), QStringLiteral("Rocking Curve: failed"));
+    window->showWindow();
+    EXPECT_TRUE(ShutdownReport::lines().isEmpty());
     nivraSimFailCall("setOutputMux(1)", -3);
     for (const char *volts : {"1", "2"}) {
         enterText(box(1), QString::fromLatin1(volts));
