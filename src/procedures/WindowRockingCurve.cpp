@@ -75,13 +75,10 @@ DacOutputs outputRecord(const ScanSetup &s, int stepped, double volts)
 // axis room for the marks that rescaling put on its ends.
 void markLonePoints(QCustomPlot *plot)
 {
-    bool lone = false;
-    for (int g = 0; g < plot->graphCount(); ++g) {
-        const bool one = plot->graph(g)->dataCount() == 1;
-        plot->graph(g)->setScatterStyle(one ? QCPScatterStyle(QCPScatterStyle::ssDisc, 10)
-                                            : QCPScatterStyle());
-        lone = lone || one;
-    }
+    const bool lone = plot->graph(0)->dataCount() == 1;   // the three graphs grow together
+    for (int g = 0; g < plot->graphCount(); ++g)
+        plot->graph(g)->setScatterStyle(lone ? QCPScatterStyle(QCPScatterStyle::ssDisc, 10)
+                                             : QCPScatterStyle());
     if (lone)
         plot->yAxis->scaleRange(1.2);
 }
