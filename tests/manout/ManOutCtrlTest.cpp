@@ -185,8 +185,8 @@ TEST_F(ManOutCtrlTest, MultiplexerFailures)
         enterText(box(1), QString::fromLatin1(volts));
         QTest::keyClick(enableBox(), Qt::Key_Space);
     }
-    EXPECT_TRUE(ShutdownReport::lines().join('|').endsWith(QLatin1String(
-        "host at CH1 2 V, CH2 0 V, CH3 0 V, CH4 0 V, where the feedback cannot reach them.")));
+    const QStringList told = ShutdownReport::lines();
+    EXPECT_TRUE(told.size() == 1 && told[0].contains(QLatin1String("CH1 2 V,"))) << told.join(QLatin1Char('|')).toStdString();
     nivraSimClearFaults();
     QTest::keyClick(enableBox(), Qt::Key_Space);
     EXPECT_TRUE(ShutdownReport::lines().isEmpty());
