@@ -2,11 +2,40 @@
 
 #include <QStringList>
 
+#include <optional>
+
 #include "AcquisitionSettings.h"
+#include "DeviceNode.h"
 #include "Logger.h"
 #include "MailboxComm.h"
 #include "NonBlockingWarning.h"
 #include "ShutdownReport.h"
+
+namespace {
+
+// The last record the DAC took; none before the program's first.
+std::optional<DacOutputs> &lastTaken()
+{
+    static std::optional<DacOutputs> record;
+    return record;
+}
+
+QString handBackFailure(const QString &procedure)
+{
+    QString levels = QStringLiteral("the voltages they last held");   // this program set none
+    if (const auto &record = lastTaken()) {
+        QStringList channels;
+        for (int c = 0; c < 4; ++c)
+            channels << QStringLiteral("CH%1 %2 V").arg(c + 1).arg(record->volts[c], 0, 'g', 6);
+        levels = channels.join(QStringLiteral(", "));
+    }
+    return QStringLiteral("%1: setOutputMux(1) failed. The DAC outputs could not be handed back "
+                          "to the feedback.\n\nThey stay on the host at %2, where the feedback "
+                          "cannot reach them.")
+        .arg(procedure, levels);
+}
+
+} // namespace
 
 bool OutputsHandOver::feedbackOff(QWidget *parent, const QString &procedure)
 {
@@ -27,26 +56,33 @@ bool OutputsHandOver::outputsToHost(QWidget *parent, const QString &procedure)
     return false;
 }
 
-bool OutputsHandOver::outputsToFeedback(QWidget *parent, const QString &procedure,
-                                        const double (&volts)[4])
+bool OutputsHandOver::outputsToFeedback(QWidget *parent, const QString &procedure)
 {
     if (mailboxComm->setOutputMux(1) >= 0)
         return true;
-    QStringList levels;
-    for (int c = 0; c < 4; ++c)
-        levels << QStringLiteral("CH%1 %2 V").arg(c + 1).arg(volts[c], 0, 'g', 6);
-    const QString text =
-        QStringLiteral("%1: setOutputMux(1) failed. The DAC outputs could not be handed back "
-                       "to the feedback.\n\nThey stay on the host at %2, where the feedback "
-                       "cannot reach them.")
-            .arg(procedure, levels.join(QStringLiteral(", ")));
+    const QString text = handBackFailure(procedure);
     LOG_ERROR() << text;
     // The outputs stay on the host after the program, unless a later switch takes
-    // them: main tells it at the end. On the way out a box would go unseen.
-    ShutdownReport::note(QStringLiteral("setOutputMux(1)"), text.simplified());
+    // them: main tells it at the end, with what they hold by then. On the way out a
+    // box would go unseen.
+    ShutdownReport::note(QStringLiteral("setOutputMux(1)"),
+                         [procedure] { return handBackFailure(procedure).simplified(); });
     if (!ShutdownReport::isLeaving())
         NonBlockingWarning::show(parent, QStringLiteral("DAC outputs not handed back"), text);
     return false;
+}
+
+int OutputsHandOver::setOutputs(int dacFd, DacOutputs record)
+{
+    const int result = DeviceNode::ioctl(dacFd, DAC_IOC_SET_OUTPUTS, &record);
+    if (result >= 0)
+        lastTaken() = record;
+    return result;
+}
+
+void OutputsHandOver::reset()
+{
+    lastTaken().reset();
 }
 
 void OutputsHandOver::stoppedBy(QWidget *parent, const QString &procedure, const QString &call,

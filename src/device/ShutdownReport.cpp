@@ -9,7 +9,7 @@
 
 namespace {
 
-using Lines = std::vector<std::pair<QString, QString>>;   // call, line
+using Lines = std::vector<std::pair<QString, std::function<QString()>>>;   // call, line
 
 struct State {
     bool leaving = false;
@@ -41,12 +41,17 @@ bool ShutdownReport::isLeaving()
 
 void ShutdownReport::note(const QString &call, const QString &line)
 {
+    note(call, [line] { return line; });
+}
+
+void ShutdownReport::note(const QString &call, std::function<QString()> line)
+{
     auto &lines = state().lines;
     const auto kept = find(lines, call);
     if (kept != lines.end())
-        kept->second = line;
+        kept->second = std::move(line);
     else
-        lines.emplace_back(call, line);
+        lines.emplace_back(call, std::move(line));
 }
 
 void ShutdownReport::withdraw(const QString &call)
@@ -79,7 +84,7 @@ QStringList ShutdownReport::lines()
 {
     QStringList out;
     for (const auto &kept : state().lines)
-        out << kept.second;
+        out << kept.second();
     return out;
 }
 

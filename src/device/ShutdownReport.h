@@ -11,6 +11,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QWidget;
 
 class ShutdownReport
@@ -23,6 +25,9 @@ public:
     // `call` failed; `line` says so and what it leaves. One line per call: the latest,
     // which says what stands now.
     static void note(const QString &call, const QString &line);
+    // As above, with the line composed whenever it is told: what a failure leaves may
+    // change after it (the DAC outputs left on the host take later records).
+    static void note(const QString &call, std::function<QString()> line);
     // A switch worked that ends what `call`'s failure left.
     static void withdraw(const QString &call);
     // The outputs were switched (setOutputMux worked) or taken over on the host:

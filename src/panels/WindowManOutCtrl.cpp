@@ -75,20 +75,22 @@ QDoubleSpinBox *WindowManOutCtrl::box(int k) const
     }
 }
 
-bool WindowManOutCtrl::dacNodeReady()
+bool WindowManOutCtrl::openDacNode()
 {
     // The driver may have been loaded since the last try.
     if (dacFd < 0)
         dacFd = DeviceNode::open(DeviceNodeName::Dac, O_RDWR | O_SYNC);
-    if (dacFd >= 0)
-        return true;
+    return dacFd >= 0;
+}
+
+void WindowManOutCtrl::tellNoDacNode()
+{
     LOG_WARN() << "Manual output control: cannot open" << DeviceNodeName::Dac;
     QMessageBox::warning(this, QStringLiteral("Cannot open file"),
                          QStringLiteral("System file %1 could not be opened: the outputs "
                                         "cannot be set by hand.\n\n"
                                         "Please check if NIVRA driver is loaded.\n")
                              .arg(QLatin1String(DeviceNodeName::Dac)));
-    return false;
 }
 
 void WindowManOutCtrl::showWindow()
@@ -97,9 +99,12 @@ void WindowManOutCtrl::showWindow()
     // (by an earlier run: leaving keeps it) or by a hand-back that failed; holding
     // them keeps procedures from starting under it unnoticed, and makes them this
     // dialog's, as if ticked here: a failed hand-back no longer stands at the end.
-    // On the feedback they are nobody's. A failed read (negative) changes nothing.
+    // Only when the dialog can drive them, as a tick by hand requires: else they
+    // stay nobody's and the failed hand-back is still told. On the feedback they are
+    // nobody's. A failed read (negative) changes nothing.
     const int mux = mailboxComm->getOutputMux();
-    if (mux == 0 && !OutputsGuard::isHeld()) {
+    const bool drivable = openDacNode();
+    if (mux == 0 && !OutputsGuard::isHeld() && drivable) {
         OutputsGuard::acquire(this, kName, OutputsGuard::Runs::Beside);
         ShutdownReport::outputsSwitched();
     } else if (mux > 0) {
@@ -109,7 +114,8 @@ void WindowManOutCtrl::showWindow()
     show();
     raise();
     activateWindow();
-    dacNodeReady();
+    if (!drivable)
+        tellNoDacNode();
 }
 
 void WindowManOutCtrl::followHolder()
@@ -133,7 +139,8 @@ void WindowManOutCtrl::enableMan_changed(bool enable)
     }
     // Taking the outputs from the feedback with nothing to drive them would leave
     // them wherever the host last put them.
-    if (enable && !dacNodeReady()) {
+    if (enable && !openDacNode()) {
+        tellNoDacNode();
         const QSignalBlocker quiet(ui->checboxEnableMan);
         ui->checboxEnableMan->setChecked(false);
         return;
@@ -150,7 +157,7 @@ void WindowManOutCtrl::enableMan_changed(bool enable)
         OutputsHandOver::stoppedBy(this, kName, QStringLiteral("setOutputMux(0)"),
                                    QStringLiteral("The DAC outputs stay with the feedback: manual "
                                                   "control is not enabled."));
-    } else if (OutputsHandOver::outputsToFeedback(this, kName, record().volts)) {
+    } else if (OutputsHandOver::outputsToFeedback(this, kName)) {
         OutputsGuard::release(this);
         return;
     }
@@ -201,7 +208,6 @@ void WindowManOutCtrl::writeOutputs()
     // A running procedure's outputs are not overwritten from here.
     if (OutputsGuard::isHeldByAnother(this))
         return;
-    DacOutputs outputs = record();
     if (dacFd >= 0)
-        DeviceNode::ioctl(dacFd, DAC_IOC_SET_OUTPUTS, &outputs);
+        OutputsHandOver::setOutputs(dacFd, record());
 }

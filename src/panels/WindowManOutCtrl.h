@@ -26,7 +26,8 @@ public:
     // Sends the four spin-box voltages to the DAC node, whatever the multiplexer.
     void writeOutputs();
     // Shows the dialog with "Enable Manual Control" as the multiplexer reads now;
-    // outputs found on the host with nobody holding them are taken as manual control.
+    // outputs found on the host with nobody holding them are taken as manual control
+    // when the dialog can drive them.
     void showWindow();
 
 private slots:
@@ -40,8 +41,10 @@ private:
     QDoubleSpinBox *box(int k) const;
     // The record the dialog writes: the four spin boxes.
     DacOutputs record() const;
-    // Opens the DAC node if it is not open yet; tells the operator when it does not.
-    bool dacNodeReady();
+    // Opens the DAC node if it is not open yet.
+    bool openDacNode();
+    // Tells the operator that the DAC node does not open.
+    void tellNoDacNode();
     // Ticked exactly while this dialog holds the outputs; no control while another
     // owner does.
     void followHolder();

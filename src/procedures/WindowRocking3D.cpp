@@ -211,14 +211,12 @@ bool WindowRocking3D::scan()
     QString meterError;
     int failedPoint = -1;
 
-    DacOutputs outputs{};   // the last record written
     for (int i = 0; i < GridSize && failedPoint < 0; ++i) {
         for (int j = 0; j < GridSize; ++j) {
+            DacOutputs outputs{};   // channels 3 and 4 at 0 V
             outputs.volts[0] = rasterValue(m_params.xMin, m_params.xRange, i);
             outputs.volts[1] = rasterValue(m_params.yMin, m_params.yRange, j);
-            outputs.volts[2] = 0.0;
-            outputs.volts[3] = 0.0;
-            if (DeviceNode::ioctl(dac, DAC_IOC_SET_OUTPUTS, &outputs) < 0 && !dacFailureLogged) {
+            if (OutputsHandOver::setOutputs(dac, outputs) < 0 && !dacFailureLogged) {
                 LOG_WARN() << "3D rocking scan: setting the DAC outputs failed:" << std::strerror(errno);
                 dacFailureLogged = true;
             }
@@ -266,7 +264,7 @@ bool WindowRocking3D::scan()
 
     // The outputs go back to the feedback, which stays switched off. The grid
     // measured stays when they cannot.
-    OutputsHandOver::outputsToFeedback(this, kName, outputs.volts);
+    OutputsHandOver::outputsToFeedback(this, kName);
     DeviceNode::close(meter);
     DeviceNode::close(dac);
 

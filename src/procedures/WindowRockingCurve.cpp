@@ -70,16 +70,18 @@ DacOutputs outputRecord(const ScanSetup &s, int stepped, double volts)
     return record;
 }
 
-// A graph of one point draws no line, and the operator would read the empty plot as
-// nothing measured: a lone point gets a mark in its graph's colour, and the value
-// axis room for the marks that rescaling put on its ends.
-void markLonePoints(QCustomPlot *plot)
+// A curve at one voltage draws no line, or one a few pixels long, and the operator
+// would read the plot as nothing measured: its points get marks in their graph's
+// colour, and the value axis room for the marks that rescaling put on its ends.
+void markCurveAtOneVoltage(QCustomPlot *plot)
 {
-    const bool lone = plot->graph(0)->dataCount() == 1;   // the three graphs grow together
+    const QCPGraph *first = plot->graph(0);   // the three graphs grow together
+    const bool oneVoltage = !first->data()->isEmpty()   // keys sorted: first and last bound them
+                            && first->data()->constBegin()->key == (first->data()->constEnd() - 1)->key;
     for (int g = 0; g < plot->graphCount(); ++g)
-        plot->graph(g)->setScatterStyle(lone ? QCPScatterStyle(QCPScatterStyle::ssDisc, 10)
-                                             : QCPScatterStyle());
-    if (lone)
+        plot->graph(g)->setScatterStyle(oneVoltage ? QCPScatterStyle(QCPScatterStyle::ssDisc, 10)
+                                                   : QCPScatterStyle());
+    if (oneVoltage)
         plot->yAxis->scaleRange(1.2);
 }
 
@@ -275,7 +277,7 @@ void WindowRockingCurve::startMeasurement()
         }
 
         record = outputRecord(s, steppedOutput(ui->chSel->currentText()), volts);
-        DeviceNode::ioctl(s.dac, DAC_IOC_SET_OUTPUTS, &record);
+        OutputsHandOver::setOutputs(s.dac, record);
 
         if (!pause(ui->boxTimePoint->value() * 1000.0 * 0.5))
             break;   // stopped before this point was read
@@ -307,7 +309,7 @@ void WindowRockingCurve::startMeasurement()
             plot->graph(1)->addData(volts, v2);
             plot->graph(2)->addData(volts, v3);
             plot->rescaleAxes();
-            markLonePoints(plot);
+            markCurveAtOneVoltage(plot);
             plot->replot();
         }
 
@@ -322,12 +324,12 @@ void WindowRockingCurve::startMeasurement()
         // The stepped output goes back to its rest value.
         for (int o = OutX; o <= OutI0; ++o)
             record.volts[s.dacChannel[o]] = s.rest[o];
-        DeviceNode::ioctl(s.dac, DAC_IOC_SET_OUTPUTS, &record);
+        OutputsHandOver::setOutputs(s.dac, record);
         ui->progressBar->setValue(0);
         m_stop = false;
     }
     // A curve measured stays on show even when the outputs cannot be handed back.
-    OutputsHandOver::outputsToFeedback(this, kName, record.volts);
+    OutputsHandOver::outputsToFeedback(this, kName);
     DeviceNode::close(s.meter);
     DeviceNode::close(s.dac);
 

@@ -305,13 +305,11 @@ void WindowStepResponse::measure(int dac, int display, const StepPlan &plan)
         return;
     }
 
-    // Write from copies: the ioctl takes a non-const record.
-    DacOutputs a = plan.a, b = plan.b;
-    DeviceNode::ioctl(dac, DAC_IOC_SET_OUTPUTS, &a);
+    OutputsHandOver::setOutputs(dac, plan.a);
     QThread::msleep(kBiasMs);
-    DeviceNode::ioctl(dac, DAC_IOC_SET_OUTPUTS, &b);
+    OutputsHandOver::setOutputs(dac, plan.b);
     QThread::msleep(kStepMs);
-    DeviceNode::ioctl(dac, DAC_IOC_SET_OUTPUTS, &a);
+    OutputsHandOver::setOutputs(dac, plan.a);
     QThread::msleep(kTailMs);
 
     const ssize_t got = DeviceNode::read(display, buffer.data(), kReadBytes);
@@ -319,7 +317,7 @@ void WindowStepResponse::measure(int dac, int display, const StepPlan &plan)
         std::perror("read failed");
     // What was recorded stays a result when the outputs cannot be handed back: it
     // was measured; the operator is told where the outputs stay.
-    OutputsHandOver::outputsToFeedback(this, kName, a.volts);
+    OutputsHandOver::outputsToFeedback(this, kName);
 
     // The last record read is not used. Only records actually delivered are
     // analysed; a failed or very short read leaves nothing to measure.

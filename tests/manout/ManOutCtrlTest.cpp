@@ -14,12 +14,14 @@
 
 #include <memory>
 
+#include "DeviceNode.h"
 #include "DialogAnswerer.h"
 #include "LogCapture.h"
 #include "NivraLibrary.h"
 #include "NivraSim.h"
 #include "OperatorInput.h"
 #include "OutputsGuard.h"
+#include "OutputsHandOver.h"
 #include "ProgramEnvironment.h"
 #include "ShutdownReport.h"
 #include "SimCallLog.h"
@@ -176,17 +178,25 @@ TEST_F(ManOutCtrlTest, MultiplexerFailures)
 
     // At the end the program tells where the outputs stand now, until a hand-back works.
     // Outputs a failed hand-back left on the host are the dialog's once it takes them over.
+    // Its own failed hand-back names the last record the DAC took, whoever wrote it,
+    // until a later one: not the boxes, nor a record refused.
     ASSERT_GE(setOutputMux(0), 0);
     ShutdownReport::note(QStringLiteral("setOutputMux(1)"), QStringLiteral("Rocking Curve: failed"));
+    const int dac = DeviceNode::open(DeviceNodeName::Dac, O_RDWR);
+    ASSERT_EQ(OutputsHandOver::setOutputs(dac, DacOutputs{{3.5, 0, 0, 0}}), 0);   // the curve's last point
+    DeviceNode::close(dac);
     window->showWindow();
     EXPECT_TRUE(ShutdownReport::lines().isEmpty());
     nivraSimFailCall("setOutputMux(1)", -3);
-    for (const char *volts : {"1", "2"}) {
-        enterText(box(1), QString::fromLatin1(volts));
-        QTest::keyClick(enableBox(), Qt::Key_Space);
-    }
-    const QStringList told = ShutdownReport::lines();
-    EXPECT_TRUE(told.size() == 1 && told[0].contains(QLatin1String("CH1 2 V,"))) << told.join(QLatin1Char('|')).toStdString();
+    const auto told = [] { return ShutdownReport::lines().join(QLatin1Char('|')).section(QLatin1String(" at "), 1); };
+    const QString rest = QStringLiteral(" V, CH2 0 V, CH3 0 V, CH4 0 V, where the feedback cannot reach them.");
+    QTest::keyClick(enableBox(), Qt::Key_Space);
+    EXPECT_EQ(told(), QLatin1String("CH1 3.5") + rest);
+    enterText(box(1), QStringLiteral("2"));
+    EXPECT_LT(OutputsHandOver::setOutputs(-1, DacOutputs{{5, 0, 0, 0}}), 0);
+    EXPECT_EQ(told(), QLatin1String("CH1 2") + rest);
+    QTest::keyClick(enableBox(), Qt::Key_Space);   // fails again: still one line
+    EXPECT_EQ(told(), QLatin1String("CH1 2") + rest);
     nivraSimClearFaults();
     QTest::keyClick(enableBox(), Qt::Key_Space);
     EXPECT_TRUE(ShutdownReport::lines().isEmpty());
@@ -335,11 +345,20 @@ TEST_F(ManOutCtrlTest, MissingDacNodeIsReportedAndKeepsTheFeedbacksOutputs)
     EXPECT_EQ(answerer.count(), 2);
     EXPECT_EQ(deviceMux(), 1);
 
+    // Nor are outputs a failed hand-back left on the host taken over: it is still told.
+    ASSERT_GE(setOutputMux(0), 0);
+    ShutdownReport::note(QStringLiteral("setOutputMux(1)"), QStringLiteral("Rocking Curve: failed"));
+    window->showWindow();
+    EXPECT_FALSE(OutputsGuard::isHeld() || enableBox()->isChecked());
+    EXPECT_EQ(ShutdownReport::lines().size(), 1);
+    EXPECT_EQ(answerer.count(), 3);
+
     // Once the driver is there, the node opens on the next try.
     nivraSimFailNodeOpen("/dev/nivra_vennick0", 0);
+    nivraSimClearCallLog();
     setChecked(enableBox(), true);
     EXPECT_EQ(SimCallLog::callsTo("setOutputMux"), QStringList{QStringLiteral("setOutputMux(0)")});
-    EXPECT_EQ(answerer.count(), 2);
+    EXPECT_EQ(answerer.count(), 3);
     nivraSimClearCallLog();
     window.reset();
     EXPECT_EQ(SimCallLog::callsTo("close").size(), 1);

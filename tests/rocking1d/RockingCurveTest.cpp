@@ -281,12 +281,14 @@ TEST_F(RockingCurveTest, VoltageSequences)
     EXPECT_EQ(progress->value(), 100);
 
     // One point is a scan like any other: Start, or the middle when sweeping back.
-    for (bool sweepBack : {false, true}) {
-        setScan("1", "3", 1, "posX", sweepBack);
+    // Points at one voltage, one or many, are seen: each graph's a mark in its pen's
+    // colour, inside the frame.
+    for (const auto &[to, n, sweepBack, volts] : {std::tuple{"3", 1, false, QVector<double>{1.0}},
+                                                  {"3", 1, true, {2.0}}, {"1", 3, false, {1.0, 1.0, 1.0}}}) {
+        setScan("1", to, n, "posX", sweepBack);
         scan();
-        EXPECT_EQ(sent(), QVector<double>({sweepBack ? 2.0 : 1.0}));
-        EXPECT_EQ(plot->graph(0)->dataCount(), 1);
-        // Each graph's point is seen: a mark in its pen's colour, inside the frame.
+        EXPECT_EQ(sent(), volts);
+        EXPECT_EQ(plot->graph(0)->dataCount(), n);
         const QImage image = plot->toPixmap().toImage();
         for (const QCPGraph *graph : {plot->graph(0), plot->graph(1), plot->graph(2)}) {
             const QPoint at = graph->coordsToPixels(keys(graph).value(0), values(graph).value(0)).toPoint();
@@ -462,13 +464,16 @@ TEST_F(RockingCurveTest, NodeMeterAndMapFailures)
 }
 
 // A failed switch is told; a curve is only what was measured with the outputs taken.
+// A failed hand-back names the last record the DAC took, none before the first.
 TEST_F(RockingCurveTest, FailedSwitchesAreTold)
 {
     open();
-    setScan("0", "5", 20);
-    for (const auto &[call, points, told] :
-         {std::tuple{"setOutputMux(1)", 20, "host at CH1 4.75 V, CH2 2.5 V, CH3 3.5 V, CH4 0 V"},
-          {"setFBenable(0)", 0, "setFBenable(0) failed"}, {"setOutputMux(0)", 0, "setOutputMux(0) failed.\n\nThe DAC outputs could not be taken from the feedback, which is now off"}}) {
+    for (const auto &[call, n, points, told] :
+         {std::tuple{"setOutputMux(1)", 0, 0, "host at the voltages they last held, where"},
+          {"setOutputMux(1)", 20, 20, "host at CH1 4.75 V, CH2 2.5 V, CH3 3.5 V, CH4 0 V"},
+          {"setOutputMux(1)", 0, 0, "host at CH1 4.75 V, CH2 2.5 V, CH3 3.5 V, CH4 0 V"},
+          {"setFBenable(0)", 20, 0, "setFBenable(0) failed"}, {"setOutputMux(0)", 20, 0, "setOutputMux(0) failed.\n\nThe DAC outputs could not be taken from the feedback, which is now off"}}) {
+        setScan("0", "5", n);
         nivraSimFailCall(call, -1);
         scan();
         nivraSimClearFaults();

@@ -2,6 +2,7 @@
 
 #include "AcquisitionSettings.h"
 #include "NivraSim.h"
+#include "OutputsHandOver.h"
 #include "ShutdownReport.h"
 
 ProgramEnvironment::ProgramEnvironment(std::uint64_t simSeed) : m_simSeed(simSeed) {}
@@ -13,6 +14,7 @@ void ProgramEnvironment::SetUp()
     nivraSimReset(m_simSeed);
     nivraSimUseManualClock(1);
     ShutdownReport::reset();   // a test that left the program leaves the next one alone
+    OutputsHandOver::reset();
     ASSERT_TRUE(config.isValid());
 
     m_saved.emplace();
