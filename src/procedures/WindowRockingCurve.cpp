@@ -75,9 +75,8 @@ DacOutputs outputRecord(const ScanSetup &s, int stepped, double volts)
 // colour, and the value axis room for the marks that rescaling put on its ends.
 void markCurveAtOneVoltage(QCustomPlot *plot)
 {
-    const QCPGraph *first = plot->graph(0);   // the three graphs grow together
-    const bool oneVoltage = !first->data()->isEmpty()   // keys sorted: first and last bound them
-                            && first->data()->constBegin()->key == (first->data()->constEnd() - 1)->key;
+    bool measured = false;   // the three graphs grow together
+    const bool oneVoltage = plot->graph(0)->getKeyRange(measured).size() == 0 && measured;
     for (int g = 0; g < plot->graphCount(); ++g)
         plot->graph(g)->setScatterStyle(oneVoltage ? QCPScatterStyle(QCPScatterStyle::ssDisc, 10)
                                                    : QCPScatterStyle());
