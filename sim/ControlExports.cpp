@@ -306,7 +306,9 @@ NIVRA_EXPORT int nivraSimNodeIoctl(int fd, unsigned long request, void *record)
         bool valid = out.apply == 1;
         for (double v : out.volts)
             valid = valid && std::isfinite(v);
-        if (!valid) {
+        if (sim().requestRefused("DAC_IOC_SET_OUTPUTS")) {
+            err = EIO;   // a DAC that does not take the record: the outputs keep their voltages
+        } else if (!valid) {
             err = EINVAL;
         } else {
             auto &s = sim().model().settings();

@@ -227,6 +227,13 @@ bool Simulator::injected(const char *function, const std::function<std::string()
     return true;
 }
 
+bool Simulator::requestRefused(const std::string &request)
+{
+    if (!failFile_.empty())
+        takeUpFailFile();
+    return failing_.count(request) != 0;
+}
+
 void Simulator::failCall(const std::string &function, int result)
 {
     if (result == 0)

@@ -48,6 +48,9 @@ public:
     bool injected(const char *function, const std::function<std::string()> &callText,
                   int &result);
     void failCall(const std::string &function, int result);
+    // A node request named by its request's name ("DAC_IOC_SET_OUTPUTS") is refused
+    // while failCall names it; "*" names library functions only.
+    bool requestRefused(const std::string &request);
     void failNodeOpen(const std::string &path, bool fail);
     bool nodeOpenFails(const std::string &path) const { return failingNodes_.count(path) != 0; }
     void setShortRead(int maxRecords) { shortRead_ = maxRecords; }

@@ -118,7 +118,8 @@ double nivraSimTime(void);
 // Fault injection. A failing function returns `result` (negative) without effect
 // until cleared with result 0; "*" names every library function. A name with
 // arguments, as the call log prints them ("funcGenEnable(0)", "setOutputMux(1)"),
-// fails only the calls whose log line begins with it.
+// fails only the calls whose log line begins with it. "DAC_IOC_SET_OUTPUTS" makes
+// the DAC node refuse every record with EIO (traced, the outputs unchanged).
 void nivraSimFailCall(const char *function, int result);
 void nivraSimFailNodeOpen(const char *path, int fail);
 // getBuffer and reads of the display node deliver at most this many records (-1: off).

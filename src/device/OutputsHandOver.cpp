@@ -23,12 +23,8 @@ std::optional<DacOutputs> &lastTaken()
 QString handBackFailure(const QString &procedure)
 {
     QString levels = QStringLiteral("the voltages they last held");   // this program set none
-    if (const auto &record = lastTaken()) {
-        QStringList channels;
-        for (int c = 0; c < 4; ++c)
-            channels << QStringLiteral("CH%1 %2 V").arg(c + 1).arg(record->volts[c], 0, 'g', 6);
-        levels = channels.join(QStringLiteral(", "));
-    }
+    if (const auto &record = lastTaken())
+        levels = OutputsHandOver::voltages(*record);
     return QStringLiteral("%1: setOutputMux(1) failed. The DAC outputs could not be handed back "
                           "to the feedback.\n\nThey stay on the host at %2, where the feedback "
                           "cannot reach them.")
@@ -78,6 +74,14 @@ int OutputsHandOver::setOutputs(int dacFd, DacOutputs record)
     if (result >= 0)
         lastTaken() = record;
     return result;
+}
+
+QString OutputsHandOver::voltages(const DacOutputs &record)
+{
+    QStringList channels;
+    for (int c = 0; c < 4; ++c)
+        channels << QStringLiteral("CH%1 %2 V").arg(c + 1).arg(record.volts[c], 0, 'g', 6);
+    return channels.join(QStringLiteral(", "));
 }
 
 void OutputsHandOver::reset()

@@ -29,6 +29,8 @@ public:
     // Writes `record` to the DAC node `dacFd` (DAC_IOC_SET_OUTPUTS) and returns the
     // request's result, errno kept. A record the DAC takes is what the outputs hold.
     static int setOutputs(int dacFd, DacOutputs record);
+    // "CH1 1.5 V, CH2 0 V, CH3 0 V, CH4 0 V": the record's voltages as the operator reads them.
+    static QString voltages(const DacOutputs &record);
     // Forgets every record taken, as at start (tests).
     static void reset();
 

@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QIcon>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <QTextStream>
@@ -120,14 +121,24 @@ void Window::OnSaveClicked()
     if (files.isEmpty())
         return;
 
+    // A log that was not saved must not look saved: the operator may clear it next.
     QFile file(files.first());
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly)) {
+        QMessageBox::warning(this, tr("Save log"),
+                             tr("%1 could not be opened:\n%2").arg(file.fileName(), file.errorString()));
         return;
+    }
     QTextStream out(&file);
     out.setEncoding(QStringConverter::Utf8);
     out << text;
+    // A full disk shows only when the buffers go out.
     out.flush();
+    bool written = out.status() == QTextStream::Ok && file.flush();
+    const QString error = file.errorString();
     file.close();
+    if (!written || file.error() != QFileDevice::NoError)
+        QMessageBox::warning(this, tr("Save log"),
+                             tr("%1 could not be written completely:\n%2").arg(file.fileName(), error));
 }
 
 void Window::OnClearClicked()

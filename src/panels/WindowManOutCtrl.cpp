@@ -6,11 +6,15 @@
 
 #include <fcntl.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "AcquisitionSettings.h"
 #include "DeviceNode.h"
 #include "DeviceRecords.h"
 #include "Logger.h"
 #include "MailboxComm.h"
+#include "NonBlockingWarning.h"
 #include "OutputsGuard.h"
 #include "OutputsHandOver.h"
 #include "ShutdownReport.h"
@@ -96,17 +100,18 @@ void WindowManOutCtrl::tellNoDacNode()
 void WindowManOutCtrl::showWindow()
 {
     // Outputs on the host with nobody holding them were left under manual control
-    // (by an earlier run: leaving keeps it) or by a hand-back that failed; holding
-    // them keeps procedures from starting under it unnoticed, and makes them this
-    // dialog's, as if ticked here: a failed hand-back no longer stands at the end.
-    // Only when the dialog can drive them, as a tick by hand requires: else they
-    // stay nobody's and the failed hand-back is still told. On the feedback they are
+    // (by an earlier run: leaving keeps it) or by a hand-back that failed. Holding
+    // them keeps procedures from starting under them unnoticed, and shows the box
+    // ticked, so that unticking hands them back. Only when the dialog can drive them
+    // does the take-over end a failed hand-back's line: without the DAC node they
+    // stay where that line says until a switch works. On the feedback they are
     // nobody's. A failed read (negative) changes nothing.
     const int mux = mailboxComm->getOutputMux();
     const bool drivable = openDacNode();
-    if (mux == 0 && !OutputsGuard::isHeld() && drivable) {
+    if (mux == 0 && !OutputsGuard::isHeld()) {
         OutputsGuard::acquire(this, kName, OutputsGuard::Runs::Beside);
-        ShutdownReport::outputsSwitched();
+        if (drivable)
+            ShutdownReport::outputsSwitched();
     } else if (mux > 0) {
         OutputsGuard::release(this);
     }
@@ -208,6 +213,24 @@ void WindowManOutCtrl::writeOutputs()
     // A running procedure's outputs are not overwritten from here.
     if (OutputsGuard::isHeldByAnother(this))
         return;
-    if (dacFd >= 0)
-        OutputsHandOver::setOutputs(dacFd, record());
+    const DacOutputs outputs = record();
+    const int result = openDacNode() ? OutputsHandOver::setOutputs(dacFd, outputs) : -1;
+    if (result >= 0) {
+        m_refused = false;
+        return;
+    }
+    // The boxes keep what was typed; the outputs keep the last record the DAC took.
+    const QString reason = dacFd < 0 ? QStringLiteral("%1 is not open").arg(QLatin1String(DeviceNodeName::Dac))
+                                     : QString::fromLocal8Bit(std::strerror(errno));
+    LOG_WARN() << "Manual output control: the DAC did not take" << OutputsHandOver::voltages(outputs)
+               << ":" << reason;
+    // One box for a run of refusals: each further value typed is only logged. Not
+    // this dialog's child: the Return that completes a value would press its OK.
+    if (m_refused)
+        return;
+    m_refused = true;
+    NonBlockingWarning::show(parentWidget(), kName,
+                             QStringLiteral("The DAC outputs could not be set (%1): they keep the "
+                                            "voltages they had.")
+                                 .arg(reason));
 }

@@ -23,11 +23,11 @@ public:
     explicit WindowManOutCtrl(QWidget *parent = nullptr);
     ~WindowManOutCtrl() override;
 
-    // Sends the four spin-box voltages to the DAC node, whatever the multiplexer.
+    // Sends the four spin-box voltages to the DAC node, whatever the multiplexer. A
+    // record the DAC does not take is logged, and the first of a run of them told.
     void writeOutputs();
     // Shows the dialog with "Enable Manual Control" as the multiplexer reads now;
-    // outputs found on the host with nobody holding them are taken as manual control
-    // when the dialog can drive them.
+    // outputs found on the host with nobody holding them are taken as manual control.
     void showWindow();
 
 private slots:
@@ -51,4 +51,5 @@ private:
 
     Ui::WindowManOutCtrl *ui;
     int dacFd = -1;   // "/dev/nivra_vennick0", -1 when it did not open
+    bool m_refused = false;   // the last record written did not reach the DAC
 };

@@ -207,8 +207,8 @@ bool WindowRocking3D::scan()
             sleepFunction(microseconds);
         return !m_stop;
     };
-    bool dacFailureLogged = false;
     QString meterError;
+    QString failure;   // what ended the scan at `failedPoint`
     int failedPoint = -1;
 
     for (int i = 0; i < GridSize && failedPoint < 0; ++i) {
@@ -216,11 +216,14 @@ bool WindowRocking3D::scan()
             DacOutputs outputs{};   // channels 3 and 4 at 0 V
             outputs.volts[0] = rasterValue(m_params.xMin, m_params.xRange, i);
             outputs.volts[1] = rasterValue(m_params.yMin, m_params.yRange, j);
-            if (OutputsHandOver::setOutputs(dac, outputs) < 0 && !dacFailureLogged) {
-                LOG_WARN() << "3D rocking scan: setting the DAC outputs failed:" << std::strerror(errno);
-                dacFailureLogged = true;
-            }
-            if (!pause(stepUs)) {
+            // A record the DAC refused left the outputs at the last point: readings
+            // taken now would stand at a position never reached.
+            const bool applied = OutputsHandOver::setOutputs(dac, outputs) >= 0;
+            if (!applied) {
+                const QString error = QString::fromLocal8Bit(std::strerror(errno));
+                LOG_WARN() << "3D rocking scan: setting the DAC outputs failed:" << error;
+                failure = QStringLiteral("The DAC outputs could not be set (%1).").arg(error);
+            } else if (!pause(stepUs)) {
                 i = GridSize;   // stopped before this point was measured
                 break;
             }
@@ -230,7 +233,7 @@ bool WindowRocking3D::scan()
             // the scan, since a meter that gives nothing will not give the rest either.
             float sum = 0.0f;
             int readingsTaken = 0;
-            for (int r = 0; r < kReadingsPerPoint; ++r) {
+            for (int r = 0; r < kReadingsPerPoint && applied; ++r) {
                 sleepFunction(stepUs / kReadingsPerPoint);
                 CurrentReadings readings{};
                 if (DeviceNode::ioctl(meter, METER_IOC_CURRENTS, &readings) < 0) {
@@ -249,6 +252,8 @@ bool WindowRocking3D::scan()
             m_measured = i * GridSize + j + 1;
             showGrid();
             if (readingsTaken == 0) {
+                if (applied)
+                    failure = QStringLiteral("The BPM1 current meter could not be read (%1).").arg(meterError);
                 failedPoint = i * GridSize + j;
                 break;
             }
@@ -271,15 +276,12 @@ bool WindowRocking3D::scan()
     m_scanning = false;
     ui->goButton->setEnabled(true);
     if (failedPoint >= 0) {
-        LOG_ERROR() << "3D rocking scan stopped at point" << failedPoint + 1
-                    << ": no reading of the BPM1 current meter";
+        LOG_ERROR() << "3D rocking scan stopped at point" << failedPoint + 1 << ":" << failure;
         QMessageBox::warning(this, windowTitle(),
-                             QStringLiteral("The BPM1 current meter could not be read (%1).\n\n"
-                                            "The scan stopped after %2 of %3 points; the point "
+                             QStringLiteral("%1\n\nThe scan stopped after %2 of %3 points; the point "
                                             "without a reading is exported as \"nan\".")
-                                 .arg(meterError)
-                                 .arg(failedPoint)
-                                 .arg(GridSize * GridSize));
+                                 .arg(failure, QString::number(failedPoint),
+                                      QString::number(GridSize * GridSize)));
     }
     return true;
 }

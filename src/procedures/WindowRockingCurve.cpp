@@ -8,6 +8,9 @@
 
 #include <fcntl.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "AcquisitionSettings.h"
 #include "ConfigIni.h"
 #include "DeviceNode.h"
@@ -70,18 +73,26 @@ DacOutputs outputRecord(const ScanSetup &s, int stepped, double volts)
     return record;
 }
 
-// A curve at one voltage draws no line, or one a few pixels long, and the operator
-// would read the plot as nothing measured: its points get marks in their graph's
-// colour, and the value axis room for the marks that rescaling put on its ends.
-void markCurveAtOneVoltage(QCustomPlot *plot)
+// Rescales both axes to the data. The value axis keeps a tenth of the data's span
+// free at each end: rescaled to the data alone, the lowest and highest curves lie on
+// the frame, where the axis line hides a flat one. A curve at one voltage draws no
+// line, or one a few pixels long, and the operator would read the plot as nothing
+// measured: its points get marks in their graph's colour.
+void rescaleToTheCurves(QCustomPlot *plot)
 {
+    plot->rescaleAxes();
     bool measured = false;   // the three graphs grow together
     const bool oneVoltage = plot->graph(0)->getKeyRange(measured).size() == 0 && measured;
     for (int g = 0; g < plot->graphCount(); ++g)
         plot->graph(g)->setScatterStyle(oneVoltage ? QCPScatterStyle(QCPScatterStyle::ssDisc, 10)
                                                    : QCPScatterStyle());
-    if (oneVoltage)
-        plot->yAxis->scaleRange(1.2);
+    // Values all equal leave the axis centred on them by the rescale, with room
+    // enough; widening it again at every point would grow it without end.
+    QCPRange values = plot->graph(0)->getValueRange(measured);
+    for (int g = 1; g < plot->graphCount(); ++g)
+        values.expand(plot->graph(g)->getValueRange(measured));
+    if (measured && values.size() > 0)
+        plot->yAxis->setRange(values.lower - values.size() / 10, values.upper + values.size() / 10);
 }
 
 void openFailed(QWidget *parent, const char *path)
@@ -276,12 +287,20 @@ void WindowRockingCurve::startMeasurement()
         }
 
         record = outputRecord(s, steppedOutput(ui->chSel->currentText()), volts);
-        OutputsHandOver::setOutputs(s.dac, record);
+        // A record the DAC refused never put `volts` on the output: what the meter
+        // reads then belongs to the voltage before.
+        const bool applied = OutputsHandOver::setOutputs(s.dac, record) >= 0;
+        if (!applied) {
+            const int error = errno;
+            LOG_WARN() << "Rocking curve: the DAC refused" << volts << "V:" << std::strerror(error);
+        }
 
         if (!pause(ui->boxTimePoint->value() * 1000.0 * 0.5))
             break;   // stopped before this point was read
 
-        if (DeviceNode::ioctl(s.meter, METER_IOC_CURRENTS, &readings) < 0) {
+        if (!applied) {
+            // Nothing to plot for this voltage; the scan goes on.
+        } else if (DeviceNode::ioctl(s.meter, METER_IOC_CURRENTS, &readings) < 0) {
             // A failed read leaves nothing to plot for this voltage.
             LOG_WARN() << "Rocking curve: current read failed at" << volts << "V";
         } else {
@@ -307,8 +326,7 @@ void WindowRockingCurve::startMeasurement()
             plot->graph(0)->addData(volts, v1);
             plot->graph(1)->addData(volts, v2);
             plot->graph(2)->addData(volts, v3);
-            plot->rescaleAxes();
-            markCurveAtOneVoltage(plot);
+            rescaleToTheCurves(plot);
             plot->replot();
         }
 

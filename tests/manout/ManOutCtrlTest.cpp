@@ -321,6 +321,18 @@ TEST_F(ManOutCtrlTest, TypedValueIsSentWhenComplete)
     EXPECT_EQ(dacRecords(), (QStringList{"DacOutputs{2.7, 0, 0, 0, 1}", "DacOutputs{2.7, 10, 0, 0, 1}",
                                          "DacOutputs{2.7, 10.1, 0, 0, 1}"}));
     EXPECT_EQ(slider(2)->value(), 10);
+
+    // Values the DAC refuses are told, a row each and a box for the first of a run,
+    // which a value taken ends; the boxes keep them.
+    LogCapture log;
+    for (const char *typed : {"1", "2", "3", "4"}) {
+        nivraSimFailCall("DAC_IOC_SET_OUTPUTS", typed[0] == '3' ? 0 : -1);
+        enterText(box(3), QString::fromLatin1(typed));
+        QTest::qWait(30);   // a box shown is answered before the next value
+    }
+    EXPECT_EQ(log.texts(Logging::WarnLevel).filter(QStringLiteral("did not take")).size(), 3);
+    EXPECT_EQ(answerer.count(), 2);
+    EXPECT_EQ(box(3)->value(), 4.0);
 }
 
 TEST_F(ManOutCtrlTest, MissingDacNodeIsReportedAndKeepsTheFeedbacksOutputs)
@@ -336,29 +348,35 @@ TEST_F(ManOutCtrlTest, MissingDacNodeIsReportedAndKeepsTheFeedbacksOutputs)
     slider(4)->setFocus();
     QTest::keyClick(slider(4), Qt::Key_Up);
     EXPECT_TRUE(SimCallLog::callsTo("ioctl").isEmpty());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return answerer.count() == 2; }));   // not sent: told once
 
     // Enabling manual control is refused and told: the feedback keeps the outputs.
     enableBox()->setFocus();
     QTest::keyClick(enableBox(), Qt::Key_Space);
     EXPECT_FALSE(enableBox()->isChecked());
     EXPECT_TRUE(SimCallLog::callsTo("setOutputMux").isEmpty());
-    EXPECT_EQ(answerer.count(), 2);
+    EXPECT_EQ(answerer.count(), 3);
     EXPECT_EQ(deviceMux(), 1);
 
-    // Nor are outputs a failed hand-back left on the host taken over: it is still told.
+    // Outputs a failed hand-back left on the host are ticked, so that unticking hands them
+    // back; not driven without the node, they stay told until a switch works.
     ASSERT_GE(setOutputMux(0), 0);
     ShutdownReport::note(QStringLiteral("setOutputMux(1)"), QStringLiteral("Rocking Curve: failed"));
     window->showWindow();
-    EXPECT_FALSE(OutputsGuard::isHeld() || enableBox()->isChecked());
+    EXPECT_TRUE(OutputsGuard::isHeldBy(window.get()) && enableBox()->isChecked());
     EXPECT_EQ(ShutdownReport::lines().size(), 1);
-    EXPECT_EQ(answerer.count(), 3);
+    EXPECT_EQ(answerer.count(), 4);
+    nivraSimClearCallLog();
+    setChecked(enableBox(), false);
+    EXPECT_EQ(SimCallLog::callsTo("setOutputMux"), QStringList{QStringLiteral("setOutputMux(1)")});
+    EXPECT_TRUE(ShutdownReport::lines().isEmpty());
 
     // Once the driver is there, the node opens on the next try.
     nivraSimFailNodeOpen("/dev/nivra_vennick0", 0);
     nivraSimClearCallLog();
     setChecked(enableBox(), true);
     EXPECT_EQ(SimCallLog::callsTo("setOutputMux"), QStringList{QStringLiteral("setOutputMux(0)")});
-    EXPECT_EQ(answerer.count(), 3);
+    EXPECT_EQ(answerer.count(), 4);
     nivraSimClearCallLog();
     window.reset();
     EXPECT_EQ(SimCallLog::callsTo("close").size(), 1);

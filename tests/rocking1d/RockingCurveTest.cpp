@@ -20,6 +20,7 @@
 #include <memory>
 
 #include "DialogAnswerer.h"
+#include "LogCapture.h"
 #include "NivraSim.h"
 #include "OperatorInput.h"
 #include "OutputsGuard.h"
@@ -282,16 +283,19 @@ TEST_F(RockingCurveTest, VoltageSequences)
 
     // One point is a scan like any other: Start, or the middle when sweeping back.
     // Points at one voltage, one or many, are seen: each graph's a mark in its pen's
-    // colour, inside the frame.
-    for (const auto &[to, n, sweepBack, volts] : {std::tuple{"3", 1, false, QVector<double>{1.0}},
-                                                  {"3", 1, true, {2.0}}, {"1", 3, false, {1.0, 1.0, 1.0}}}) {
+    // colour, inside the frame; so is a curve that barely moves, lowest or highest.
+    for (const auto &[to, n, sweepBack, volts] :
+         {std::tuple{"3", 1, false, QVector<double>{1.0}}, {"3", 1, true, {2.0}},
+          {"1", 3, false, {1.0, 1.0, 1.0}}, {"1.01", 2, false, {1.0, 1.005}}}) {
         setScan("1", to, n, "posX", sweepBack);
         scan();
         EXPECT_EQ(sent(), volts);
         EXPECT_EQ(plot->graph(0)->dataCount(), n);
         const QImage image = plot->toPixmap().toImage();
         for (const QCPGraph *graph : {plot->graph(0), plot->graph(1), plot->graph(2)}) {
-            const QPoint at = graph->coordsToPixels(keys(graph).value(0), values(graph).value(0)).toPoint();
+            // Halfway between the first and the last point: on the curve, or on the mark.
+            const QPoint at = ((graph->coordsToPixels(keys(graph).first(), values(graph).first())
+                                + graph->coordsToPixels(keys(graph).last(), values(graph).last())) / 2).toPoint();
             const QRgb pen = graph->pen().color().rgb(), seen = image.pixel(at);   // the third is translucent
             EXPECT_LT(qAbs(qRed(pen) - qRed(seen)) + qAbs(qGreen(pen) - qGreen(seen))
                           + qAbs(qBlue(pen) - qBlue(seen)), 30);
@@ -447,6 +451,15 @@ TEST_F(RockingCurveTest, NodeMeterAndMapFailures)
     EXPECT_EQ(progress->value(), 100);
     EXPECT_EQ(answerer.count(), 0);
     nivraSimSetMeterPresent(0, 1);
+
+    // Nor are voltages the DAC refused, which never reached the output: a row names each.
+    LogCapture log;
+    duringScanAt(33, [] { nivraSimFailCall("DAC_IOC_SET_OUTPUTS", -1); });
+    scan();
+    nivraSimClearFaults();
+    EXPECT_EQ(keys(plot->graph(0)), QVector<double>{0.0});
+    EXPECT_EQ(progress->value(), 100);
+    EXPECT_EQ(log.texts(Logging::WarnLevel).filter(QStringLiteral("DAC refused")).join(QLatin1Char('|')).count(QLatin1String(" V:")), 2);
 
     // An electrode or DAC map outside the four channels: refused before the feedback
     // or any node is touched.

@@ -517,8 +517,8 @@ TEST_F(Rocking3DTest, FailedSwitchesAreTold)
     }
 }
 
-// A meter pulled after the first point: the second point has no reading, which is
-// neither averaged in as 0 A nor scanned past; the operator is told.
+// A meter pulled (or a DAC refusing) after the first point: the second point has no
+// reading, which is neither averaged in as 0 A nor scanned past; the operator is told.
 TEST_F(Rocking3DTest, PulledMeterStopsTheScanAndItsPointIsNoValue)
 {
     LogCapture log;
@@ -542,6 +542,17 @@ TEST_F(Rocking3DTest, PulledMeterStopsTheScanAndItsPointIsNoValue)
     EXPECT_FALSE(OutputsGuard::isHeld());
     const QStringList warnings = log.texts(Logging::WarnLevel).filter(QStringLiteral("currents"));
     EXPECT_EQ(warnings.size(), 1) << warnings.join(QLatin1Char('\n')).toStdString();
+
+    // A DAC that refuses the second point's record ends the scan there too, with no
+    // readings at a position never reached.
+    nivraSimSetMeterPresent(0, 1);
+    sleepCount = 0;
+    actions = {{kSleepsPerPoint, [] { nivraSimFailCall("DAC_IOC_SET_OUTPUTS", -1); }}};
+    nivraSimClearCallLog();
+    go();
+    EXPECT_EQ(meterReads(), 10);
+    EXPECT_TRUE(answerer.last().text.startsWith(QStringLiteral("The DAC outputs could not be set (Input/output error).")));
+    EXPECT_EQ(saveAndRead(QStringLiteral("refused.csv")).mid(6, 3).join(QLatin1Char(';')).count(QLatin1String("nan")), 2);
 }
 
 TEST_F(Rocking3DTest, ExportDialogNamesAndCancel)
