@@ -1,6 +1,7 @@
 #include "Window.h"
 
 #include "Level.h"
+#include "SavedFile.h"
 #include "WindowLogFilterProxyModel.h"
 #include "ui_Window.h"
 
@@ -131,12 +132,8 @@ void Window::OnSaveClicked()
     QTextStream out(&file);
     out.setEncoding(QStringConverter::Utf8);
     out << text;
-    // A full disk shows only when the buffers go out.
-    out.flush();
-    bool written = out.status() == QTextStream::Ok && file.flush();
-    const QString error = file.errorString();
-    file.close();
-    if (!written || file.error() != QFileDevice::NoError)
+    QString error;
+    if (!SavedFile::close(out, file, &error))
         QMessageBox::warning(this, tr("Save log"),
                              tr("%1 could not be written completely:\n%2").arg(file.fileName(), error));
 }

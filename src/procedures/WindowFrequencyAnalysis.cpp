@@ -28,6 +28,7 @@
 #include "MailboxComm.h"
 #include "NivraLibrary.h"
 #include "OutputsGuard.h"
+#include "SavedFile.h"
 #include "OutputsHandOver.h"
 #include "ShutdownReport.h"
 
@@ -558,11 +559,8 @@ void WindowFrequencyAnalysis::slotExportMeasPushButton()
         auto p = phase.constBegin();
         for (; m != magnitude.constEnd() && p != phase.constEnd(); ++m, ++p)
             out << m->key << "," << m->value << "," << p->value << "\n";
-        out.flush();
-        bool written = out.status() == QTextStream::Ok && file.flush();
-        const QString error = file.errorString();
-        file.close();
-        if (!written || file.error() != QFileDevice::NoError)
+        QString error;
+        if (!SavedFile::close(out, file, &error))
             failures << file.fileName() + QStringLiteral(": ") + error;
     }
     if (!failures.isEmpty()) {

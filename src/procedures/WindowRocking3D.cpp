@@ -24,6 +24,7 @@
 #include "Logger.h"
 #include "OutputsGuard.h"
 #include "OutputsHandOver.h"
+#include "SavedFile.h"
 
 namespace {
 
@@ -362,14 +363,8 @@ void WindowRocking3D::saveData()
 
     QTextStream out(&file);
     writeCsv(out, xMin, xRange, yMin, yRange);
-    // A full disk shows only when the buffers go out: check the stream, the flush
-    // and the close, or a cut-off file would pass for the scan.
-    out.flush();
-    bool written = out.status() == QTextStream::Ok && file.flush();
-    const QString error = file.errorString();
-    file.close();
-    written = written && file.error() == QFileDevice::NoError;
-    if (!written) {
+    QString error;
+    if (!SavedFile::close(out, file, &error)) {
         LOG_WARN() << "3D rocking scan: writing" << fileName << "failed:" << error;
         QMessageBox::warning(this, QStringLiteral("Cannot write file"),
                              QStringLiteral("%1 could not be written completely:\n%2").arg(fileName, error));

@@ -80,19 +80,19 @@ DacOutputs outputRecord(const ScanSetup &s, int stepped, double volts)
 // measured: its points get marks in their graph's colour.
 void rescaleToTheCurves(QCustomPlot *plot)
 {
-    plot->rescaleAxes();
+    plot->xAxis->rescale();
     bool measured = false;   // the three graphs grow together
     const bool oneVoltage = plot->graph(0)->getKeyRange(measured).size() == 0 && measured;
     for (int g = 0; g < plot->graphCount(); ++g)
         plot->graph(g)->setScatterStyle(oneVoltage ? QCPScatterStyle(QCPScatterStyle::ssDisc, 10)
                                                    : QCPScatterStyle());
-    // Values all equal leave the axis centred on them by the rescale, with room
-    // enough; widening it again at every point would grow it without end.
     QCPRange values = plot->graph(0)->getValueRange(measured);
     for (int g = 1; g < plot->graphCount(); ++g)
         values.expand(plot->graph(g)->getValueRange(measured));
     if (measured && values.size() > 0)
         plot->yAxis->setRange(values.lower - values.size() / 10, values.upper + values.size() / 10);
+    else
+        plot->yAxis->rescale();   // values all equal: centred, at the span the axis has
 }
 
 void openFailed(QWidget *parent, const char *path)
@@ -289,17 +289,14 @@ void WindowRockingCurve::startMeasurement()
         record = outputRecord(s, steppedOutput(ui->chSel->currentText()), volts);
         // A record the DAC refused never put `volts` on the output: what the meter
         // reads then belongs to the voltage before.
-        const bool applied = OutputsHandOver::setOutputs(s.dac, record) >= 0;
-        if (!applied) {
-            const int error = errno;
-            LOG_WARN() << "Rocking curve: the DAC refused" << volts << "V:" << std::strerror(error);
-        }
+        const int refusal = OutputsHandOver::setOutputs(s.dac, record) < 0 ? errno : 0;
 
         if (!pause(ui->boxTimePoint->value() * 1000.0 * 0.5))
             break;   // stopped before this point was read
 
-        if (!applied) {
+        if (refusal != 0) {
             // Nothing to plot for this voltage; the scan goes on.
+            LOG_WARN() << "Rocking curve: the DAC refused" << volts << "V:" << std::strerror(refusal);
         } else if (DeviceNode::ioctl(s.meter, METER_IOC_CURRENTS, &readings) < 0) {
             // A failed read leaves nothing to plot for this voltage.
             LOG_WARN() << "Rocking curve: current read failed at" << volts << "V";

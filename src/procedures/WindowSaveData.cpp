@@ -19,6 +19,7 @@
 #include "DeviceNode.h"
 #include "DeviceRecords.h"
 #include "OutputsGuard.h"
+#include "SavedFile.h"
 
 namespace {
 
@@ -246,13 +247,9 @@ void WindowSaveData::saveData(QAbstractButton *button)
     out << columnHeader();
     for (int i = 0; i < samples; ++i)
         out << dataRow(buffer[static_cast<std::size_t>(i)], i);
-    out.flush();
-    bool written = out.status() == QTextStream::Ok && file.flush();
-    file.close();
-    written = written && file.error() == QFileDevice::NoError;
-    if (!written) {
-        reportNotSaved(QStringLiteral("Writing to file ") + path + QStringLiteral(" failed.\n\n")
-                       + file.errorString());
+    QString error;
+    if (!SavedFile::close(out, file, &error)) {
+        reportNotSaved(QStringLiteral("Writing to file ") + path + QStringLiteral(" failed.\n\n") + error);
         return;
     }
 
