@@ -1,6 +1,7 @@
 #include "WindowManOutCtrl.h"
 #include "ui_WindowManOutCtrl.h"
 
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QSignalBlocker>
 
@@ -8,6 +9,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "AcquisitionSettings.h"
 #include "DeviceNode.h"
@@ -40,6 +42,11 @@ WindowManOutCtrl::WindowManOutCtrl(QWidget *parent)
         // A typed voltage goes out when it is complete (Return, leaving the field):
         // "2.7" must not put 2 V on the output on the way.
         box(k)->setKeyboardTracking(false);
+        box(k)->installEventFilter(this);
+        connect(box(k), &QDoubleSpinBox::editingFinished, this, [this] {
+            if (std::exchange(m_resend, false))
+                writeOutputs();
+        });
     }
 
     // A node that does not open is reported when the dialog is used: at this point
@@ -170,6 +177,25 @@ void WindowManOutCtrl::enableMan_changed(bool enable)
     ui->checboxEnableMan->setChecked(!enable);
 }
 
+bool WindowManOutCtrl::eventFilter(QObject *watched, QEvent *event)
+{
+    // A completed value that did not change sends nothing by itself. After a refused
+    // record it must: the field shows a voltage the output does not hold, and typing
+    // it again is how the operator sends it again. Another window taking the focus
+    // (the refusal's own box among them) does not leave the field.
+    bool completes = false;
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        completes = key == Qt::Key_Return || key == Qt::Key_Enter;
+    } else if (event->type() == QEvent::FocusOut) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+        completes = reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
+    }
+    if (completes && m_refused)
+        m_resend = true;   // unless the completion's own change writes first
+    return QDialog::eventFilter(watched, event);
+}
+
 // Each pair is kept in step on its own, without the counterpart signalling back:
 // a slider moved on one channel must not round the other channels' voltages, and a
 // spin box stepped from 1.0 to 0.9 must stay at 0.9.
@@ -213,6 +239,7 @@ void WindowManOutCtrl::writeOutputs()
     // A running procedure's outputs are not overwritten from here.
     if (OutputsGuard::isHeldByAnother(this))
         return;
+    m_resend = false;
     const DacOutputs outputs = record();
     const int result = openDacNode() ? OutputsHandOver::setOutputs(dacFd, outputs) : -1;
     if (result >= 0) {

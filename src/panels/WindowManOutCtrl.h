@@ -30,6 +30,10 @@ public:
     // outputs found on the host with nobody holding them are taken as manual control.
     void showWindow();
 
+protected:
+    // Notes a completion of a typed value (Return, leaving the field) that must send.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private slots:
     void enableMan_changed(bool enable);
     void sliders_changed();
@@ -52,4 +56,5 @@ private:
     Ui::WindowManOutCtrl *ui;
     int dacFd = -1;   // "/dev/nivra_vennick0", -1 when it did not open
     bool m_refused = false;   // the last record written did not reach the DAC
+    bool m_resend = false;    // a completion under way that nothing else will send
 };

@@ -30,6 +30,7 @@
 #include "OutputsGuard.h"
 #include "SavedFile.h"
 #include "OutputsHandOver.h"
+#include "ReturnKeyFilter.h"
 #include "ShutdownReport.h"
 
 namespace {
@@ -72,6 +73,7 @@ WindowFrequencyAnalysis::WindowFrequencyAnalysis(QWidget *parent)
                 QColor(255, 255, 0), QColor(0, 255, 255), QColor(255, 0, 255)}
 {
     ui->setupUi(this);
+    ReturnKeyFilter::install(this);
 
     setUpPlot(ui->graphMg, QStringLiteral("Magnitude"));
     ui->graphMg->yAxis->setScaleType(QCPAxis::stLogarithmic);

@@ -24,6 +24,7 @@
 #include "Logger.h"
 #include "OutputsGuard.h"
 #include "OutputsHandOver.h"
+#include "ReturnKeyFilter.h"
 #include "SavedFile.h"
 
 namespace {
@@ -44,6 +45,7 @@ WindowRocking3D::SleepFunction sleepFunction = threadSleep;
 WindowRocking3D::WindowRocking3D(QWidget *parent) : QDialog(parent), ui(new Ui::WindowRocking3D)
 {
     ui->setupUi(this);
+    ReturnKeyFilter::install(this);
 
     clearGrids();
     ui->graph3D->setData(&m_normalised[0][0], GridSize, GridSize);

@@ -9,6 +9,7 @@
 #include <fcntl.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 
 #include "AcquisitionSettings.h"
@@ -16,8 +17,11 @@
 #include "DeviceNode.h"
 #include "DeviceRecords.h"
 #include "Logger.h"
+#include "NonBlockingWarning.h"
 #include "OutputsGuard.h"
 #include "OutputsHandOver.h"
+#include "ReturnKeyFilter.h"
+#include "ShutdownReport.h"
 
 namespace {
 
@@ -73,27 +77,78 @@ DacOutputs outputRecord(const ScanSetup &s, int stepped, double volts)
     return record;
 }
 
-// Rescales both axes to the data. The value axis keeps a tenth of the data's span
-// free at each end: rescaled to the data alone, the lowest and highest curves lie on
-// the frame, where the axis line hides a flat one. A curve at one voltage draws no
-// line, or one a few pixels long, and the operator would read the plot as nothing
-// measured: its points get marks in their graph's colour.
+// A measured point that no line joins to another voltage: beside it only gaps, the
+// plot's ends or points at its own voltage. Drawn as a line it would be a dot at
+// most, and the operator would take the voltage for one not measured.
+bool hasUnjoinedPoint(const QCPGraphDataContainer &data)
+{
+    const auto joins = [](QCPGraphDataContainer::const_iterator it, double key) {
+        return !std::isnan(it->value) && it->key != key;
+    };
+    for (auto it = data.constBegin(); it != data.constEnd(); ++it) {
+        if (std::isnan(it->value))
+            continue;
+        if (!(it != data.constBegin() && joins(it - 1, it->key))
+            && !(it + 1 != data.constEnd() && joins(it + 1, it->key)))
+            return true;
+    }
+    return false;
+}
+
+// Rescales both axes to the curves. The voltage axis spans every voltage sent,
+// measured or not: a scan whose last points failed must not look complete. The
+// value axis keeps a tenth of the data's span free at each end: rescaled to the data
+// alone, the lowest and highest curves lie on the frame, where the axis line hides a
+// flat one. When a measured point has no line, every point gets a mark in its
+// graph's colour.
 void rescaleToTheCurves(QCustomPlot *plot)
 {
-    plot->xAxis->rescale();
-    bool measured = false;   // the three graphs grow together
-    const bool oneVoltage = plot->graph(0)->getKeyRange(measured).size() == 0 && measured;
+    const QCPGraphDataContainer &sent = *plot->graph(0)->data();   // the three graphs grow together
+    if (sent.isEmpty())
+        return;
+    const QCPRange voltages(sent.constBegin()->key, (sent.constEnd() - 1)->key);   // sorted by key
+    if (voltages.size() > 0)
+        plot->xAxis->setRange(voltages);
+    else   // one voltage: centred, at the span the axis has
+        plot->xAxis->setRange(voltages.lower, plot->xAxis->range().size(), Qt::AlignCenter);
+
+    const QCPScatterStyle marks = hasUnjoinedPoint(sent) ? QCPScatterStyle(QCPScatterStyle::ssDisc, 10)
+                                                         : QCPScatterStyle();
     for (int g = 0; g < plot->graphCount(); ++g)
-        plot->graph(g)->setScatterStyle(oneVoltage ? QCPScatterStyle(QCPScatterStyle::ssDisc, 10)
-                                                   : QCPScatterStyle());
+        plot->graph(g)->setScatterStyle(marks);
+
+    bool measured = false;
     QCPRange values = plot->graph(0)->getValueRange(measured);
     for (int g = 1; g < plot->graphCount(); ++g)
         values.expand(plot->graph(g)->getValueRange(measured));
     if (measured && values.size() > 0)
         plot->yAxis->setRange(values.lower - values.size() / 10, values.upper + values.size() / 10);
-    else
+    else if (measured)
         plot->yAxis->rescale();   // values all equal: centred, at the span the axis has
 }
+
+// Points a scan could not measure, by cause, each with the first reason given.
+struct Misses {
+    int refused = 0;   // records the DAC did not take
+    QString refusedWhy;
+    int unread = 0;    // current reads that failed
+    QString unreadWhy;
+
+    int count() const { return refused + unread; }
+
+    // The box's text, `tried` being the points the scan came to measure.
+    QString text(int tried) const
+    {
+        QString text = QStringLiteral("%1 of %2 points could not be measured; the plot leaves them out.\n")
+                           .arg(count())
+                           .arg(tried);
+        if (refused > 0)
+            text += QStringLiteral("\nThe DAC refused the record: %1 (%2).").arg(refused).arg(refusedWhy);
+        if (unread > 0)
+            text += QStringLiteral("\nThe current meter could not be read: %1 (%2).").arg(unread).arg(unreadWhy);
+        return text + QStringLiteral("\n\nThe log names each voltage.");
+    }
+};
 
 void openFailed(QWidget *parent, const char *path)
 {
@@ -110,6 +165,7 @@ WindowRockingCurve::WindowRockingCurve(QWidget *parent)
     : QDialog(parent), ui(new Ui::WindowRockingCurve)
 {
     ui->setupUi(this);
+    ReturnKeyFilter::install(this);
 
     connect(ui->buttonStart, &QPushButton::released, this, &WindowRockingCurve::startMeasurement);
     connect(ui->buttonStop, &QPushButton::released, this, &WindowRockingCurve::stopMeasurement);
@@ -132,6 +188,17 @@ WindowRockingCurve::WindowRockingCurve(QWidget *parent)
     plot->legend->setVisible(true);
     plot->legend->setTextColor(Qt::white);
     plot->legend->setBrush(QBrush(QColor(10, 10, 10)));
+    // Above the frame, at its right: inside, the legend would cover the highest
+    // points of the sum, the peak the operator is looking for.
+    plot->axisRect()->insetLayout()->take(plot->legend);
+    auto *legendRow = new QCPLayoutGrid;
+    plot->plotLayout()->insertRow(0);
+    plot->plotLayout()->setRowStretchFactor(0, 0.001);
+    plot->plotLayout()->addElement(0, 0, legendRow);
+    legendRow->addElement(0, 0, new QCPLayoutElement(plot));   // pushes the legend right
+    legendRow->addElement(0, 1, plot->legend);
+    legendRow->setColumnStretchFactor(1, 0.001);
+    plot->legend->setFillOrder(QCPLayoutGrid::foColumnsFirst);
     plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
 }
 
@@ -248,6 +315,8 @@ void WindowRockingCurve::startMeasurement()
     DacOutputs record{};
     record.apply = 1;
     CurrentReadings readings{};
+    int tried = 0;   // points the scan came to read, measured or not
+    Misses misses;
 
     // A long time per point lets events in every tenth of a second, so that Stop,
     // closing and Exit reach a slow scan at once; false when it was asked to stop.
@@ -293,39 +362,44 @@ void WindowRockingCurve::startMeasurement()
 
         if (!pause(ui->boxTimePoint->value() * 1000.0 * 0.5))
             break;   // stopped before this point was read
+        ++tried;
 
+        // A point not measured is a gap at its voltage in each curve.
+        double value[3] = {qQNaN(), qQNaN(), qQNaN()};
         if (refusal != 0) {
-            // Nothing to plot for this voltage; the scan goes on.
-            LOG_WARN() << "Rocking curve: the DAC refused" << volts << "V:" << std::strerror(refusal);
+            const char *why = std::strerror(refusal);
+            LOG_WARN() << "Rocking curve: the DAC refused" << volts << "V:" << why;
+            if (misses.refused++ == 0)
+                misses.refusedWhy = QString::fromLocal8Bit(why);
         } else if (DeviceNode::ioctl(s.meter, METER_IOC_CURRENTS, &readings) < 0) {
-            // A failed read leaves nothing to plot for this voltage.
-            LOG_WARN() << "Rocking curve: current read failed at" << volts << "V";
+            const char *why = std::strerror(errno);
+            LOG_WARN() << "Rocking curve: current read failed at" << volts << "V:" << why;
+            if (misses.unread++ == 0)
+                misses.unreadWhy = QString::fromLocal8Bit(why);
         } else {
             const auto current = [&](Electrode e) { return readings.channel(s.electrode[e]); };
-            double v1, v2, v3;
             switch (steppedOutput(ui->chSel->currentText())) {
             case OutX:
-                v1 = current(Left);
-                v2 = current(Right);
-                v3 = v1 + v2;
+                value[0] = current(Left);
+                value[1] = current(Right);
+                value[2] = value[0] + value[1];
                 break;
             case OutY:
-                v1 = current(Top);
-                v2 = current(Bottom);
-                v3 = v1 + v2;
+                value[0] = current(Top);
+                value[1] = current(Bottom);
+                value[2] = value[0] + value[1];
                 break;
             default:
-                v1 = current(Top) + current(Bottom);
-                v2 = current(Left) + current(Right);
-                v3 = current(Top) + current(Right) + current(Bottom) + current(Left);
+                value[0] = current(Top) + current(Bottom);
+                value[1] = current(Left) + current(Right);
+                value[2] = current(Top) + current(Right) + current(Bottom) + current(Left);
                 break;
             }
-            plot->graph(0)->addData(volts, v1);
-            plot->graph(1)->addData(volts, v2);
-            plot->graph(2)->addData(volts, v3);
-            rescaleToTheCurves(plot);
-            plot->replot();
         }
+        for (int g = 0; g < 3; ++g)
+            plot->graph(g)->addData(volts, value[g]);
+        rescaleToTheCurves(plot);
+        plot->replot();
 
         ui->progressBar->setValue((i + 1) * 100 / n);
 
@@ -349,6 +423,11 @@ void WindowRockingCurve::startMeasurement()
 
     m_running = false;
     ui->buttonStart->setEnabled(true);
+
+    // The rows name each voltage, in a log window that may be hidden; on the way out
+    // a box would go unseen.
+    if (misses.count() > 0 && !ShutdownReport::isLeaving())
+        NonBlockingWarning::show(this, kName, misses.text(tried));
 }
 
 void WindowRockingCurve::stopMeasurement()

@@ -22,6 +22,7 @@
 #include "MailboxComm.h"
 #include "OutputsGuard.h"
 #include "OutputsHandOver.h"
+#include "ReturnKeyFilter.h"
 #include "StepResponseAnalysis.h"
 
 namespace {
@@ -92,6 +93,7 @@ WindowStepResponse::WindowStepResponse(QWidget *parent)
       m_stimulusData(new QCPGraphDataContainer), m_responseData(new QCPGraphDataContainer)
 {
     ui->setupUi(this);
+    ReturnKeyFilter::install(this);
 
     QPushButton *run = ui->buttonBox->button(QDialogButtonBox::Apply);
     run->setText(QStringLiteral("Run"));

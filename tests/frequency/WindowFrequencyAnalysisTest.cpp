@@ -104,9 +104,9 @@ protected:
 
     void setSweep(const QString &start, const QString &stop, const QString &length)
     {
-        replaceText(w<QLineEdit>("startFreqLineEdit"), start);
-        replaceText(w<QLineEdit>("stopFreqLineEdit"), stop);
-        replaceText(w<QLineEdit>("lengthLineEdit"), length);
+        enterText(w<QLineEdit>("startFreqLineEdit"), start);
+        enterText(w<QLineEdit>("stopFreqLineEdit"), stop);
+        enterText(w<QLineEdit>("lengthLineEdit"), length);
     }
 
     void click(const char *button) { QTest::mouseClick(w<QPushButton>(button), Qt::LeftButton); }
@@ -284,9 +284,10 @@ TEST_F(WindowFrequencyAnalysisTest, SweepOfTheYLoopThroughBpm2)
     makeWindow();
     chooseText(w<QComboBox>("outputChComboBox"), "y");
     chooseText(w<QComboBox>("inputChComboBox"), "y");
-    w<QDoubleSpinBox>("amplspinBox")->setValue(0.8);
     setSweep("100", "1000", "2");
     nivraSimClearCallLog();
+    enterText(w<QDoubleSpinBox>("amplspinBox"), "0.8");   // Return completes it, and starts nothing
+    ASSERT_EQ(nivraSimCallCount("open"), 0);
     click("StartSweepPushButton");
 
     EXPECT_FALSE(w<QPushButton>("StartSweepPushButton")->isEnabled());

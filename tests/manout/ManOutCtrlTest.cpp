@@ -333,6 +333,13 @@ TEST_F(ManOutCtrlTest, TypedValueIsSentWhenComplete)
     EXPECT_EQ(log.texts(Logging::WarnLevel).filter(QStringLiteral("did not take")).size(), 3);
     EXPECT_EQ(answerer.count(), 2);
     EXPECT_EQ(box(3)->value(), 4.0);
+
+    // The refused 4 typed again, once the DAC takes records, is sent: once.
+    nivraSimClearFaults();
+    nivraSimClearCallLog();
+    enterText(box(3), QStringLiteral("4"));
+    QTest::keyClick(box(3), Qt::Key_Return);
+    EXPECT_EQ(dacRecords(), QStringList{QStringLiteral("DacOutputs{2.7, 10.1, 4, 0, 1}")});
 }
 
 TEST_F(ManOutCtrlTest, MissingDacNodeIsReportedAndKeepsTheFeedbacksOutputs)

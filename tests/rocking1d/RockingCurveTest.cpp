@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <memory>
 
@@ -80,6 +81,32 @@ QVector<double> values(const QCPGraph *graph)
     return v;
 }
 
+// The points measured, (voltage, current): a point not measured is a gap, its value NaN.
+QVector<QPointF> measured(const QCPGraph *graph)
+{
+    QVector<QPointF> points;
+    for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it)
+        if (!std::isnan(it->value))
+            points.append(QPointF(it->key, it->value));
+    return points;
+}
+
+QVector<double> measuredKeys(const QCPGraph *graph)
+{
+    QVector<double> k;
+    for (const QPointF &p : measured(graph))
+        k.append(p.x());
+    return k;
+}
+
+// Whether the plot's picture shows `graph`'s pen colour at pixel `at` (the third
+// graph's pen is translucent).
+bool drawnAt(const QImage &image, const QCPGraph *graph, QPointF at)
+{
+    const QRgb pen = graph->pen().color().rgb(), seen = image.pixel(at.toPoint());
+    return qAbs(qRed(pen) - qRed(seen)) + qAbs(qGreen(pen) - qGreen(seen)) + qAbs(qBlue(pen) - qBlue(seen)) < 30;
+}
+
 // The key of the largest value.
 double peakKey(const QCPGraph *graph)
 {
@@ -125,15 +152,15 @@ protected:
         stop = child<QPushButton>(window.get(), "buttonStop");
     }
 
-    // The form as an operator fills it in; T point is kept short. Without Return,
-    // which in this dialog presses OK and closes it.
+    // The form as an operator fills it in, each value completed with Return; T point
+    // is kept short.
     void setScan(const char *from, const char *to, int points, const char *output = "posX",
                  bool sweepBack = false, const char *tPoint = "0.02")
     {
-        replaceText(child<QDoubleSpinBox>(window.get(), "boxStart"), QString::fromLatin1(from));
-        replaceText(child<QDoubleSpinBox>(window.get(), "boxStop"), QString::fromLatin1(to));
-        replaceText(child<QSpinBox>(window.get(), "boxN"), QString::number(points));
-        replaceText(child<QDoubleSpinBox>(window.get(), "boxTimePoint"), QString::fromLatin1(tPoint));
+        enterText(child<QDoubleSpinBox>(window.get(), "boxStart"), QString::fromLatin1(from));
+        enterText(child<QDoubleSpinBox>(window.get(), "boxStop"), QString::fromLatin1(to));
+        enterText(child<QSpinBox>(window.get(), "boxN"), QString::number(points));
+        enterText(child<QDoubleSpinBox>(window.get(), "boxTimePoint"), QString::fromLatin1(tPoint));
         setChecked(child<QCheckBox>(window.get(), "sweepBackCheckBox"), sweepBack);
         chooseText(child<QComboBox>(window.get(), "chSel"), QString::fromLatin1(output));
         ASSERT_EQ(child<QSpinBox>(window.get(), "boxN")->value(), points);
@@ -293,13 +320,13 @@ TEST_F(RockingCurveTest, VoltageSequences)
         EXPECT_EQ(plot->graph(0)->dataCount(), n);
         const QImage image = plot->toPixmap().toImage();
         for (const QCPGraph *graph : {plot->graph(0), plot->graph(1), plot->graph(2)}) {
-            // Halfway between the first and the last point: on the curve, or on the mark.
-            const QPoint at = ((graph->coordsToPixels(keys(graph).first(), values(graph).first())
-                                + graph->coordsToPixels(keys(graph).last(), values(graph).last())) / 2).toPoint();
-            const QRgb pen = graph->pen().color().rgb(), seen = image.pixel(at);   // the third is translucent
-            EXPECT_LT(qAbs(qRed(pen) - qRed(seen)) + qAbs(qGreen(pen) - qGreen(seen))
-                          + qAbs(qBlue(pen) - qBlue(seen)), 30);
-            EXPECT_TRUE(plot->axisRect()->rect().adjusted(5, 5, -5, -5).contains(at));
+            // Halfway between the first and the last point, on the curve; at one
+            // voltage, beside the first point, on its mark, where a pen's dot is not.
+            const QPointF first = graph->coordsToPixels(keys(graph).first(), values(graph).first());
+            const QPointF last = graph->coordsToPixels(keys(graph).last(), values(graph).last());
+            const QPointF at = keys(graph).first() == keys(graph).last() ? first + QPointF(3, 0) : (first + last) / 2;
+            EXPECT_TRUE(drawnAt(image, graph, at));
+            EXPECT_TRUE(plot->axisRect()->rect().adjusted(5, 5, -5, -5).contains(at.toPoint()));
         }
     }
 
@@ -313,10 +340,11 @@ TEST_F(RockingCurveTest, VoltageSequences)
 TEST_F(RockingCurveTest, FormChangesDuringAScanTakeEffectAtTheNextPoint)
 {
     open();
-    // After the first of five points: Stop 8 V, the Y output, and only two points.
+    // After the first of five points: Stop 8 V (completed with Return, which leaves the
+    // window open), the Y output, and only two points.
     setScan("0", "4", 5);
     duringScanAt(20, [this] {
-        replaceText(child<QDoubleSpinBox>(window.get(), "boxStop"), QStringLiteral("8"));
+        enterText(child<QDoubleSpinBox>(window.get(), "boxStop"), QStringLiteral("8"));
         chooseText(child<QComboBox>(window.get(), "chSel"), QStringLiteral("posY"));
         replaceText(child<QSpinBox>(window.get(), "boxN"), QStringLiteral("2"));
     });
@@ -332,6 +360,7 @@ TEST_F(RockingCurveTest, FormChangesDuringAScanTakeEffectAtTheNextPoint)
     EXPECT_EQ(plot->graph(0)->name(), QStringLiteral("left (ch 2)"));
     EXPECT_EQ(values(plot->graph(0))[1], reads[1][1]);
     EXPECT_EQ(progress->value(), 100);
+    EXPECT_TRUE(window->isVisible());
 
     // With Sweep back, N is fixed at the start.
     setScan("0", "1", 4, "posX", true);
@@ -442,25 +471,6 @@ TEST_F(RockingCurveTest, NodeMeterAndMapFailures)
     EXPECT_FALSE(OutputsGuard::isHeld());
     nivraSimSetMeterPresent(0, 1);
 
-    // The meter lost during the scan: voltages without a reading are not plotted.
-    answerer.clear();
-    duringScanAt(33, [] { nivraSimSetMeterPresent(0, 0); });
-    scan();
-    EXPECT_EQ(dacWrites().size(), 3);
-    EXPECT_EQ(plot->graph(0)->data()->size(), 1);
-    EXPECT_EQ(progress->value(), 100);
-    EXPECT_EQ(answerer.count(), 0);
-    nivraSimSetMeterPresent(0, 1);
-
-    // Nor are voltages the DAC refused, which never reached the output: a row names each.
-    LogCapture log;
-    duringScanAt(33, [] { nivraSimFailCall("DAC_IOC_SET_OUTPUTS", -1); });
-    scan();
-    nivraSimClearFaults();
-    EXPECT_EQ(keys(plot->graph(0)), QVector<double>{0.0});
-    EXPECT_EQ(progress->value(), 100);
-    EXPECT_EQ(log.texts(Logging::WarnLevel).filter(QStringLiteral("DAC refused")).join(QLatin1Char('|')).count(QLatin1String(" V:")), 2);
-
     // An electrode or DAC map outside the four channels: refused before the feedback
     // or any node is touched.
     for (const char *key : {"BPM1/Left", "Beamline/DAC_I0"}) {
@@ -474,6 +484,52 @@ TEST_F(RockingCurveTest, NodeMeterAndMapFailures)
         EXPECT_FALSE(OutputsGuard::isHeld());
         config.setValue(QString::fromLatin1(key), 2);
     }
+}
+
+// Points not measured (the DAC refused the record, which never reached the output, or
+// the meter was gone) are gaps: no line across one, the voltage axis spans every
+// voltage sent, a row names each and one box that blocks nothing says how many and why.
+TEST_F(RockingCurveTest, PointsNotMeasuredAreGapsAndTold)
+{
+    open();
+    const std::function<void(bool)> refuse = [](bool on) {
+        on ? nivraSimFailCall("DAC_IOC_SET_OUTPUTS", -1) : nivraSimClearFaults();
+    };
+    const std::function<void(bool)> pull = [](bool on) { nivraSimSetMeterPresent(0, on ? 0 : 1); };
+    // 0, 1, 2, 3 and 4 V, the fault from the point after `from` % to the one after `to` %.
+    for (const auto &[fault, from, to, points, told] :
+         {std::tuple{refuse, 20, 60, QVector<double>{0.0, 3.0, 4.0},
+                     "2 of 5 points could not be measured; the plot leaves them out.\n\n"
+                     "The DAC refused the record: 2 (Input/output error).\n\nThe log names each voltage."},
+          {pull, 40, 100, {0.0, 1.0}, "3 of 5 points could not be measured; the plot leaves them out.\n\n"
+                                      "The current meter could not be read: 3 (No such device)."},
+          {refuse, 0, 100, {}, "5 of 5 points could not be measured"}}) {
+        setScan("0", "5", 5);
+        answerer.clear();
+        LogCapture log;
+        fault(from == 0);
+        duringScanAt(from, [fault = fault] { fault(true); });
+        duringScanAt(to, [fault = fault] { fault(false); });
+        scan();
+        EXPECT_EQ(dacWrites().size(), 5);
+        EXPECT_EQ(measuredKeys(plot->graph(0)), points);
+        EXPECT_EQ(plot->xAxis->range(), QCPRange(0.0, 4.0));
+        EXPECT_EQ(progress->value(), 100);
+        EXPECT_EQ(log.texts(Logging::WarnLevel).filter(QStringLiteral(" V: ")).size(), 5 - points.size());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return answerer.count() > 0; })) << told;
+        EXPECT_TRUE(answerer.last().text.startsWith(QLatin1String(told))) << answerer.last().text.toStdString();
+        if (points.size() == 3) {
+            // The first point, alone before the gap, is marked; nothing joins it to 3 V.
+            const QImage image = plot->toPixmap().toImage();
+            const QCPGraph *sum = plot->graph(2);
+            const QPointF lone = sum->coordsToPixels(measured(sum)[0].x(), measured(sum)[0].y());
+            const QPointF next = sum->coordsToPixels(measured(sum)[1].x(), measured(sum)[1].y());
+            EXPECT_TRUE(drawnAt(image, sum, lone + QPointF(3, 0)));
+            EXPECT_FALSE(drawnAt(image, sum, (lone + next) / 2));
+        }
+    }
+    QTest::qWait(50);
+    EXPECT_EQ(answerer.count(), 1);
 }
 
 // A failed switch is told; a curve is only what was measured with the outputs taken.
@@ -506,6 +562,12 @@ TEST_F(RockingCurveTest, RockingPeaksOfTheBeam)
 {
     nivraSimUseManualClock(0);
     open();
+    // The legend covers none of the points, the peak at the top among them.
+    setScan("0", "5", 20, "posX", false, "10");
+    scan();
+    for (const QCPGraph *graph : {plot->graph(0), plot->graph(1), plot->graph(2)})
+        for (const QPointF &p : measured(graph))
+            EXPECT_FALSE(plot->legend->outerRect().contains(graph->coordsToPixels(p.x(), p.y()).toPoint()));
     setScan("4", "5.2", 4, "posX", false, "10");
     scan();
     EXPECT_DOUBLE_EQ(peakKey(plot->graph(2)), 4.6);

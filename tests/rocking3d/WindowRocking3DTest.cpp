@@ -166,7 +166,7 @@ protected:
     void setBox(const char *name, const QString &text, double expected)
     {
         auto *box = ui<QDoubleSpinBox>(name);
-        replaceText(box, text);
+        enterText(box, text);
         ASSERT_DOUBLE_EQ(box->value(), expected) << name;
     }
 

@@ -240,7 +240,7 @@ TEST_F(StepResponseTest, DacMapAndFeedbackSwitchedOffOnlyWhenRunning)
     config.setValue(QStringLiteral("PID_I0/Offset"), 3.0);
     open();
     tick("stepInYbutton");
-    replaceText(box("posYStepDoubleSpinBox"), QStringLiteral("0.5"));
+    enterText(box("posYStepDoubleSpinBox"), QStringLiteral("0.5"));
     ASSERT_EQ(box("posYStepDoubleSpinBox")->value(), 0.5);
 
     ASSERT_EQ(mailbox->setFBenable(1), 0);

@@ -1,0 +1,22 @@
+#pragma once
+// In a measurement window, Return and Enter in a field complete its value and do
+// nothing else. A dialog would press its default button: OK or Close would close the
+// window, ending a running scan and losing its results, and Start would begin a
+// sweep. A button with the focus still takes Return as a click; Escape is unchanged.
+
+#include <QObject>
+
+class QDialog;
+
+class ReturnKeyFilter : public QObject
+{
+public:
+    // Filters the key presses that reach `dialog` itself: those its fields pass on.
+    static void install(QDialog *dialog);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    explicit ReturnKeyFilter(QObject *parent) : QObject(parent) {}
+};
