@@ -1,8 +1,10 @@
 #pragma once
-// In a measurement window, Return and Enter in a field complete its value and do
-// nothing else. A dialog would press its default button: OK or Close would close the
-// window, ending a running scan and losing its results, and Start would begin a
-// sweep. A button with the focus still takes Return as a click; Escape is unchanged.
+// In a measurement or export window, Return and Enter in a field complete its value
+// and do nothing else. A dialog would press its default button: OK or Close would
+// close the window, ending a running scan and losing its results, Start would begin
+// a sweep, and "..." would open a file chooser. A push button with the focus (and
+// autoDefault, as Qt gives it in a dialog) still takes Return as a click; Escape is
+// unchanged.
 
 #include <QObject>
 

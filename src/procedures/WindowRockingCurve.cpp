@@ -77,22 +77,67 @@ DacOutputs outputRecord(const ScanSetup &s, int stepped, double volts)
     return record;
 }
 
-// A measured point that no line joins to another voltage: beside it only gaps, the
-// plot's ends or points at its own voltage. Drawn as a line it would be a dot at
-// most, and the operator would take the voltage for one not measured.
+// Voltages closer than this are one: the two legs of a sweep reach a voltage by
+// different sums, which may differ in their last bits, while the closest distinct
+// voltages a scan sends lie hundreds of times further apart.
+constexpr double kOneVoltage = 1e-12;
+
+// The point after the voltage of `it`, and all its points.
+QCPGraphDataContainer::const_iterator nextVoltage(const QCPGraphDataContainer &data,
+                                                  QCPGraphDataContainer::const_iterator it)
+{
+    const double key = it->key;
+    while (it != data.constEnd() && it->key <= key + kOneVoltage)
+        ++it;
+    return it;
+}
+
+// Adds one point at `volts` to the three graphs; a point not measured is a gap, its
+// values NaN. A voltage measured on either leg of a sweep is no gap: a point not
+// measured there is left out, and a point measured later replaces the gap. So the
+// points at one voltage are either all measured or all gaps.
+void addPoint(QCustomPlot *plot, double volts, bool measured, const double (&value)[3])
+{
+    for (int g = 0; g < 3; ++g) {
+        QCPGraphDataContainer &data = *plot->graph(g)->data();
+        const auto at = data.findBegin(volts - kOneVoltage, false);
+        const bool seen = at != data.constEnd() && at->key <= volts + kOneVoltage;
+        if (seen && !measured)
+            continue;
+        if (seen && std::isnan(at->value))
+            data.remove(volts - kOneVoltage, volts + kOneVoltage);
+        data.add(QCPGraphData(volts, value[g]));
+    }
+}
+
+// A measured voltage that no line joins to another: beside it only gaps or the
+// plot's ends. Drawn as a line it would be a dot at most, and the operator would
+// take the voltage for one not measured.
 bool hasUnjoinedPoint(const QCPGraphDataContainer &data)
 {
-    const auto joins = [](QCPGraphDataContainer::const_iterator it, double key) {
-        return !std::isnan(it->value) && it->key != key;
-    };
-    for (auto it = data.constBegin(); it != data.constEnd(); ++it) {
-        if (std::isnan(it->value))
-            continue;
-        if (!(it != data.constBegin() && joins(it - 1, it->key))
-            && !(it + 1 != data.constEnd() && joins(it + 1, it->key)))
+    bool beforeMeasured = false;
+    for (auto it = data.constBegin(); it != data.constEnd();) {
+        const auto after = nextVoltage(data, it);
+        const bool measured = !std::isnan(it->value);
+        if (measured && !beforeMeasured && (after == data.constEnd() || std::isnan(after->value)))
             return true;
+        beforeMeasured = measured;
+        it = after;
     }
     return false;
+}
+
+// The legend's entries in one row when they fit the plot's width, one per row
+// otherwise: a row wider than the plot would cut their names.
+void fitLegend(QCPLegend *legend, int width)
+{
+    int row = legend->margins().left() + legend->margins().right()
+              + (legend->itemCount() - 1) * legend->columnSpacing();
+    for (int i = 0; i < legend->itemCount(); ++i)
+        row += legend->item(i)->minimumOuterSizeHint().width();
+    const auto order = row <= width ? QCPLayoutGrid::foColumnsFirst : QCPLayoutGrid::foRowsFirst;
+    if (legend->fillOrder() != order)
+        legend->setFillOrder(order);
 }
 
 // Rescales both axes to the curves. The voltage axis spans every voltage sent,
@@ -139,9 +184,11 @@ struct Misses {
     // The box's text, `tried` being the points the scan came to measure.
     QString text(int tried) const
     {
-        QString text = QStringLiteral("%1 of %2 points could not be measured; the plot leaves them out.\n")
+        QString text = QStringLiteral("%1 of %2 %3 could not be measured; the plot leaves %4 out.\n")
                            .arg(count())
-                           .arg(tried);
+                           .arg(tried)
+                           .arg(tried == 1 ? QStringLiteral("point") : QStringLiteral("points"))
+                           .arg(count() == 1 ? QStringLiteral("it") : QStringLiteral("them"));
         if (refused > 0)
             text += QStringLiteral("\nThe DAC refused the record: %1 (%2).").arg(refused).arg(refusedWhy);
         if (unread > 0)
@@ -199,6 +246,8 @@ WindowRockingCurve::WindowRockingCurve(QWidget *parent)
     legendRow->addElement(0, 1, plot->legend);
     legendRow->setColumnStretchFactor(1, 0.001);
     plot->legend->setFillOrder(QCPLayoutGrid::foColumnsFirst);
+    connect(plot, &QCustomPlot::beforeReplot, plot,
+            [plot] { fitLegend(plot->legend, plot->viewport().width()); });
     plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
 }
 
@@ -366,6 +415,7 @@ void WindowRockingCurve::startMeasurement()
 
         // A point not measured is a gap at its voltage in each curve.
         double value[3] = {qQNaN(), qQNaN(), qQNaN()};
+        bool measured = false;
         if (refusal != 0) {
             const char *why = std::strerror(refusal);
             LOG_WARN() << "Rocking curve: the DAC refused" << volts << "V:" << why;
@@ -377,6 +427,7 @@ void WindowRockingCurve::startMeasurement()
             if (misses.unread++ == 0)
                 misses.unreadWhy = QString::fromLocal8Bit(why);
         } else {
+            measured = true;
             const auto current = [&](Electrode e) { return readings.channel(s.electrode[e]); };
             switch (steppedOutput(ui->chSel->currentText())) {
             case OutX:
@@ -396,8 +447,7 @@ void WindowRockingCurve::startMeasurement()
                 break;
             }
         }
-        for (int g = 0; g < 3; ++g)
-            plot->graph(g)->addData(volts, value[g]);
+        addPoint(plot, volts, measured, value);
         rescaleToTheCurves(plot);
         plot->replot();
 

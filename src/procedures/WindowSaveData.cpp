@@ -19,6 +19,7 @@
 #include "DeviceNode.h"
 #include "DeviceRecords.h"
 #include "OutputsGuard.h"
+#include "ReturnKeyFilter.h"
 #include "SavedFile.h"
 
 namespace {
@@ -56,6 +57,8 @@ WindowSaveData::WindowSaveData(QWidget *parent)
     : QDialog(parent), ui(new Ui::WindowSaveData)
 {
     ui->setupUi(this);
+    // "..." is the window's default button: Return in a field would open the file chooser.
+    ReturnKeyFilter::install(this);
 
     connect(ui->selectPathButton, &QPushButton::released, this, &WindowSaveData::getPath);
     connect(ui->buttonBox, &QDialogButtonBox::clicked, this, &WindowSaveData::saveData);
@@ -85,7 +88,8 @@ void WindowSaveData::getPath()
                          + QStringLiteral(".csv");
     const QString chosen = QFileDialog::getSaveFileName(this, tr("Select filename..."), name,
                                                         tr("CSV files (*.csv)"));
-    ui->pathLineEdit->setText(chosen);
+    if (!chosen.isEmpty())   // cancelled: the path typed stays
+        ui->pathLineEdit->setText(chosen);
 }
 
 void WindowSaveData::latchColumns()

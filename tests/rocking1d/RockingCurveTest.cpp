@@ -366,9 +366,10 @@ TEST_F(RockingCurveTest, StopDuringBetweenAndBeforeScans)
     open();
     const QVector<double> rest = {1.5, 2.5, 3.5, 0.0, 1.0};
 
-    // Stop in the event processing after the first of five points.
+    // Stop in the event processing after the first of five points: Return on the
+    // focused button, as a click.
     setScan("0", "4", 5);
-    duringScanAt(20, [this] { QTest::mouseClick(stop, Qt::LeftButton); });
+    duringScanAt(20, [this] { stop->setFocus(); QTest::keyClick(stop, Qt::Key_Return); });
     scan();
     QList<QVector<double>> writes = dacWrites();
     ASSERT_EQ(writes.size(), 2);
@@ -386,8 +387,11 @@ TEST_F(RockingCurveTest, StopDuringBetweenAndBeforeScans)
     EXPECT_EQ(dacWrites(), QList<QVector<double>>({writes[0], rest}));
     EXPECT_FALSE(OutputsGuard::isHeld());
 
-    // The flag was cleared: the next scan runs to its end.
-    scan();
+    // The flag was cleared: the next scan runs to its end. Keypad Enter on the
+    // focused Start starts it.
+    nivraSimClearCallLog();
+    start->setFocus();
+    QTest::keyClick(start, Qt::Key_Enter, Qt::KeypadModifier);
     EXPECT_EQ(dacWrites().size(), 5);
     EXPECT_EQ(progress->value(), 100);
 
@@ -481,6 +485,7 @@ TEST_F(RockingCurveTest, NodeMeterAndMapFailures)
 // Points not measured (the DAC refused the record, which never reached the output, or
 // the meter was gone) are gaps: no line across one, the voltage axis spans every
 // voltage sent, a row names each and one box that blocks nothing says how many and why.
+// A voltage measured on either leg of a sweep is no gap.
 TEST_F(RockingCurveTest, PointsNotMeasuredAreGapsAndTold)
 {
     open();
@@ -488,35 +493,54 @@ TEST_F(RockingCurveTest, PointsNotMeasuredAreGapsAndTold)
         on ? nivraSimFailCall("DAC_IOC_SET_OUTPUTS", -1) : nivraSimClearFaults();
     };
     const std::function<void(bool)> pull = [](bool on) { nivraSimSetMeterPresent(0, on ? 0 : 1); };
-    // 0, 1, 2, 3 and 4 V, the fault from the point after `from` % to the one after `to` %.
-    for (const auto &[fault, from, to, points, told] :
-         {std::tuple{refuse, 20, 60, QVector<double>{0.0, 3.0, 4.0},
-                     "2 of 5 points could not be measured; the plot leaves them out.\n\n"
-                     "The DAC refused the record: 2 (Input/output error).\n\nThe log names each voltage."},
-          {pull, 40, 100, {0.0, 1.0}, "3 of 5 points could not be measured; the plot leaves them out.\n\n"
-                                      "The current meter could not be read: 3 (No such device)."},
-          {refuse, 0, 100, {}, "5 of 5 points could not be measured"}}) {
-        setScan("0", "5", 5);
+    // One point of one takes the singular.
+    setScan("0", "5", 1);
+    refuse(true);
+    scan();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answerer.last().text.startsWith(QLatin1String("1 of 1 point could not")); }));
+    // Five points, the fault from the point after `from` % to the one after `to` %;
+    // the sum's line between `a` and `b` V drawn or not, and whether the curves are
+    // marked.
+    const struct { std::function<void(bool)> fault; int from, to; const char *start, *stop; bool sweepBack;
+                   QVector<double> points; double last, a, b; bool line, marked; const char *told; } rows[] = {
+        {refuse, 20, 60, "0", "5", false, {0.0, 3.0, 4.0}, 4.0, 0.0, 3.0, false, true,
+         "2 of 5 points could not be measured; the plot leaves them out.\n\n"
+         "The DAC refused the record: 2 (Input/output error).\n\nThe log names each voltage."},
+        {pull, 40, 100, "0", "5", false, {0.0, 1.0}, 4.0, 0, 0, false, false,
+         "3 of 5 points could not be measured; the plot leaves them out.\n\n"
+         "The current meter could not be read: 3 (No such device)."},
+        // 0.3, 0.65, 0.825, 0.65 refused on the way back, 0.475: 0.65 V was measured on
+        // the way up, though by a sum that differs in its last bit.
+        {refuse, 60, 80, "0.3", "1", true, {0.3, 1 + 0.75 * (0.3 - 1), 0.3 + 0.5 * (1 - 0.3), 1 + 0.25 * (0.3 - 1)},
+         1 + 0.25 * (0.3 - 1), 0.3 + 0.5 * (1 - 0.3), 1 + 0.25 * (0.3 - 1), true, false,
+         "1 of 5 points could not be measured; the plot leaves it out."},
+        // 0, 0.5, 0.75 refused, 0.5, 0.25: the two 0.5 V points are one voltage.
+        {refuse, 40, 60, "0", "1", true, {0.0, 0.25, 0.5, 0.5}, 0.75, 0, 0, false, false, "1 of 5 points"},
+        {refuse, 0, 100, "0", "5", false, {}, 4.0, 0, 0, false, false, "5 of 5 points could not be measured"},
+    };
+    for (const auto &row : rows) {
+        setScan(row.start, row.stop, 5, "posY", row.sweepBack);
         answerer.clear();
         LogCapture log;
-        fault(from == 0);
-        duringScanAt(from, [fault = fault] { fault(true); });
-        duringScanAt(to, [fault = fault] { fault(false); });
+        row.fault(row.from == 0);
+        duringScanAt(row.from, [fault = row.fault] { fault(true); });
+        duringScanAt(row.to, [fault = row.fault] { fault(false); });
         scan();
         EXPECT_EQ(dacWrites().size(), 5);
-        EXPECT_EQ(measuredKeys(plot->graph(0)), points);
-        EXPECT_EQ(plot->xAxis->range(), QCPRange(0.0, 4.0));
+        EXPECT_EQ(measuredKeys(plot->graph(0)), row.points);
+        EXPECT_EQ(plot->xAxis->range(), QCPRange(QByteArray(row.start).toDouble(), row.last));
         EXPECT_EQ(progress->value(), 100);
-        EXPECT_EQ(log.texts(Logging::WarnLevel).filter(QStringLiteral(" V: ")).size(), 5 - points.size());
-        ASSERT_TRUE(QTest::qWaitFor([&] { return answerer.count() > 0; })) << told;
-        EXPECT_TRUE(answerer.last().text.startsWith(QLatin1String(told)));
-        if (points.size() == 3) {
-            // 0 V, alone before the gap, is marked; nothing joins it to 3 V.
+        EXPECT_EQ(log.texts(Logging::WarnLevel).filter(QStringLiteral(" V: ")).size(), 5 - row.points.size());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return answerer.count() > 0; })) << row.told;
+        EXPECT_TRUE(answerer.last().text.startsWith(QLatin1String(row.told)));
+        EXPECT_EQ(plot->graph(2)->scatterStyle().isNone(), !row.marked) << row.told;
+        if (row.a != row.b) {
+            // A lone point is seen by its mark.
             const QImage image = plot->toPixmap().toImage();
             const QCPGraph *sum = plot->graph(2);
-            const QPointF lone = sum->coordsToPixels(0.0, values(sum)[0]), next = sum->coordsToPixels(3.0, values(sum)[3]);
-            EXPECT_TRUE(drawnAt(image, sum, lone + QPointF(3, 0)));
-            EXPECT_FALSE(drawnAt(image, sum, (lone + next) / 2));
+            const auto at = [sum](double v) { return sum->coordsToPixels(v, sum->data()->findBegin(v, false)->value); };
+            EXPECT_EQ(drawnAt(image, sum, (at(row.a) + at(row.b)) / 2), row.line) << row.told;
+            EXPECT_TRUE(!row.marked || drawnAt(image, sum, at(row.a) + QPointF(3, 0)));
         }
     }
     QTest::qWait(50);
@@ -559,6 +583,11 @@ TEST_F(RockingCurveTest, RockingPeaksOfTheBeam)
     for (const QCPGraph *graph : {plot->graph(0), plot->graph(1), plot->graph(2)})
         for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it)
             EXPECT_FALSE(plot->legend->outerRect().contains(graph->coordsToPixels(it->key, it->value).toPoint()));
+    // Narrowed, it takes more rows rather than cut its names.
+    window->resize(560, window->height());
+    plot->replot();
+    EXPECT_EQ(window->width(), 560);
+    EXPECT_GE(plot->legend->outerRect().width(), plot->legend->minimumOuterSizeHint().width());
     setScan("4", "5.2", 4, "posX", false, "10");
     scan();
     EXPECT_DOUBLE_EQ(peakKey(plot->graph(2)), 4.6);

@@ -110,7 +110,6 @@ protected:
     QSpinBox *countBox() const { return child<QSpinBox>(window.get(), "nrSampBox"); }
     QString status() const { return child<QLabel>(window.get(), "statusLabel")->text(); }
 
-    // Typed without Return, which in the dialog would press its default button.
     void setSamples(int n)
     {
         replaceText(countBox(), QString::number(n));
@@ -353,7 +352,8 @@ TEST_F(SaveDataTest, CloseButtonClosesWithoutSaving)
 
 TEST_F(SaveDataTest, FileDialogProposesATimedNameAndFillsThePath)
 {
-    // The "..." button: the proposal, as the dialog shows it.
+    // The "..." button, over a path typed before: the proposal, as the dialog shows it.
+    replaceText(pathEdit(), path);
     QString proposed, caption;
     QStringList filters;
     bool confirmsOverwrite = false;
@@ -383,12 +383,17 @@ TEST_F(SaveDataTest, FileDialogProposesATimedNameAndFillsThePath)
     const QDateTime when = QDateTime::fromString(proposed.mid(11, 19), QStringLiteral("yyyy-MM-dd_hh-mm-ss"));
     EXPECT_TRUE(when.isValid());
     EXPECT_LE(qAbs(before.secsTo(when)), 60);
-    // Cancelled: the path is emptied.
-    EXPECT_TRUE(pathEdit()->text().isEmpty());
+    // Cancelled: the path typed stays.
+    EXPECT_EQ(pathEdit()->text(), path);
+
+    // Return in a field only completes its value: no file chooser opens.
+    DialogAnswerer answerer(QMessageBox::Ok, path);
+    enterText(countBox(), QStringLiteral("2"));
+    enterText(pathEdit(), path);
+    EXPECT_EQ(answerer.count(), 0);
 
     // Save with no path asks for one first and writes there.
-    DialogAnswerer answerer(QMessageBox::Ok, path);
-    setSamples(2);
+    pathEdit()->clear();
     pressSave();
     ASSERT_GE(answerer.count(), 1);
     EXPECT_EQ(answerer.seen().first().kind, QStringLiteral("file"));
