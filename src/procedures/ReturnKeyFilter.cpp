@@ -2,18 +2,24 @@
 
 #include <QDialog>
 #include <QKeyEvent>
+#include <QPushButton>
 
 void ReturnKeyFilter::install(QDialog *dialog)
 {
-    dialog->installEventFilter(new ReturnKeyFilter(dialog));
+    auto *filter = new ReturnKeyFilter(dialog);
+    dialog->installEventFilter(filter);
+    for (QPushButton *button : dialog->findChildren<QPushButton *>())
+        button->installEventFilter(filter);
 }
 
 bool ReturnKeyFilter::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent *>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            event->accept();   // the field took the value before passing the key on
+        const auto *key = static_cast<QKeyEvent *>(event);
+        // At the dialog: the field took the value before passing the key on.
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+            && (watched == parent() || key->isAutoRepeat())) {
+            event->accept();
             return true;
         }
     }

@@ -3,8 +3,10 @@
 // and do nothing else. A dialog would press its default button: OK or Close would
 // close the window, ending a running scan and losing its results, Start would begin
 // a sweep, and "..." would open a file chooser. A push button with the focus (and
-// autoDefault, as Qt gives it in a dialog) still takes Return as a click; Escape is
-// unchanged.
+// autoDefault, as Qt gives it in a dialog) still takes Return as a click, once
+// however long the key is held: a held key is one press, and its repeats would click
+// whichever button the focus moved to (Start disables itself, passing it to Stop).
+// Escape is unchanged.
 
 #include <QObject>
 
@@ -13,7 +15,8 @@ class QDialog;
 class ReturnKeyFilter : public QObject
 {
 public:
-    // Filters the key presses that reach `dialog` itself: those its fields pass on.
+    // Filters the key presses that reach `dialog` itself (those its fields pass on)
+    // and those that reach its push buttons.
     static void install(QDialog *dialog);
 
 protected:

@@ -127,15 +127,20 @@ bool hasUnjoinedPoint(const QCPGraphDataContainer &data)
     return false;
 }
 
-// The legend's entries in one row when they fit the plot's width, one per row
-// otherwise: a row wider than the plot would cut their names.
-void fitLegend(QCPLegend *legend, int width)
+// The legend's entries in one row when they fit the room the legend gets, one per row
+// otherwise: a row wider than its room would cut their names. Called before the
+// layout, whose rects still hold the last size: the room is worked out from the plot's
+// width, less the margins of the layouts around the legend and the spacing beside it.
+void fitLegend(QCustomPlot *plot, QCPLayoutGrid *legendRow)
 {
-    int row = legend->margins().left() + legend->margins().right()
-              + (legend->itemCount() - 1) * legend->columnSpacing();
+    QCPLegend *legend = plot->legend;
+    const auto across = [](const QCPLayoutElement *e) { return e->margins().left() + e->margins().right(); };
+    const int room = plot->viewport().width() - across(plot->plotLayout()) - across(legendRow)
+                     - legendRow->columnSpacing();
+    int row = across(legend) + (legend->itemCount() - 1) * legend->columnSpacing();
     for (int i = 0; i < legend->itemCount(); ++i)
         row += legend->item(i)->minimumOuterSizeHint().width();
-    const auto order = row <= width ? QCPLayoutGrid::foColumnsFirst : QCPLayoutGrid::foRowsFirst;
+    const auto order = row <= room ? QCPLayoutGrid::foColumnsFirst : QCPLayoutGrid::foRowsFirst;
     if (legend->fillOrder() != order)
         legend->setFillOrder(order);
 }
@@ -144,8 +149,8 @@ void fitLegend(QCPLegend *legend, int width)
 // measured or not: a scan whose last points failed must not look complete. The
 // value axis keeps a tenth of the data's span free at each end: rescaled to the data
 // alone, the lowest and highest curves lie on the frame, where the axis line hides a
-// flat one. When a measured point has no line, every point gets a mark in its
-// graph's colour.
+// flat one. When a measured voltage has no line to another (beside it only gaps or
+// the plot's ends), every point gets a mark in its graph's colour.
 void rescaleToTheCurves(QCustomPlot *plot)
 {
     const QCPGraphDataContainer &sent = *plot->graph(0)->data();   // the three graphs grow together
@@ -246,8 +251,7 @@ WindowRockingCurve::WindowRockingCurve(QWidget *parent)
     legendRow->addElement(0, 1, plot->legend);
     legendRow->setColumnStretchFactor(1, 0.001);
     plot->legend->setFillOrder(QCPLayoutGrid::foColumnsFirst);
-    connect(plot, &QCustomPlot::beforeReplot, plot,
-            [plot] { fitLegend(plot->legend, plot->viewport().width()); });
+    connect(plot, &QCustomPlot::beforeReplot, plot, [plot, legendRow] { fitLegend(plot, legendRow); });
     plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
 }
 
@@ -413,7 +417,8 @@ void WindowRockingCurve::startMeasurement()
             break;   // stopped before this point was read
         ++tried;
 
-        // A point not measured is a gap at its voltage in each curve.
+        // A point not measured is a gap at its voltage, unless that voltage was
+        // measured on the other leg of a sweep (addPoint).
         double value[3] = {qQNaN(), qQNaN(), qQNaN()};
         bool measured = false;
         if (refusal != 0) {

@@ -57,12 +57,12 @@ WindowSaveData::WindowSaveData(QWidget *parent)
     : QDialog(parent), ui(new Ui::WindowSaveData)
 {
     ui->setupUi(this);
-    // "..." is the window's default button: Return in a field would open the file chooser.
-    ReturnKeyFilter::install(this);
-
     connect(ui->selectPathButton, &QPushButton::released, this, &WindowSaveData::getPath);
     connect(ui->buttonBox, &QDialogButtonBox::clicked, this, &WindowSaveData::saveData);
     ui->buttonBox->addButton(tr("Save"), QDialogButtonBox::ApplyRole);
+    // "..." is the window's default button: Return in a field would open the file
+    // chooser. Installed once every button exists, Save included.
+    ReturnKeyFilter::install(this);
 
     // The encoder channels come from the encoder boxes, not from the current meters.
     ui->checkOscalonch1->setText(QStringLiteral("BPM1 Tovash Enc1"));

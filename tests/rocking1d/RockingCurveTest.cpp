@@ -379,11 +379,17 @@ TEST_F(RockingCurveTest, StopDuringBetweenAndBeforeScans)
     EXPECT_EQ(dacWrites(), QList<QVector<double>>({writes[0], rest}));
     EXPECT_FALSE(OutputsGuard::isHeld());
 
-    // The flag was cleared: the next scan runs to its end. Keypad Enter on the
-    // focused Start starts it.
+    // The flag was cleared: the next scan runs to its end. Keypad Enter held on the
+    // focused Start starts it; Start disables itself, the focus moves on to Stop, and
+    // the key's repeats click nothing.
     nivraSimClearCallLog();
     start->setFocus();
-    QTest::keyClick(start, Qt::Key_Enter, Qt::KeypadModifier);
+    duringScanAt(20, [this] {
+        ASSERT_EQ(QApplication::focusWidget(), stop);
+        repeatKey(stop, Qt::Key_Enter, Qt::KeypadModifier);
+    });
+    QTest::keyPress(start, Qt::Key_Enter, Qt::KeypadModifier);
+    QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Enter, Qt::KeypadModifier);
     EXPECT_EQ(dacWrites().size(), 5);
     EXPECT_EQ(progress->value(), 100);
 
@@ -508,6 +514,10 @@ TEST_F(RockingCurveTest, PointsNotMeasuredAreGapsAndTold)
          "1 of 5 points could not be measured; the plot leaves it out."},
         // 0, 0.5, 0.75 refused, 0.5, 0.25: the two 0.5 V points are one voltage.
         {refuse, 40, 60, "0", "1", true, {0.0, 0.25, 0.5, 0.5}, 0.75, 0, 0, false, false, "1 of 5 points"},
+        // 0, 0.5 refused, 0.75, 0.5, 0.25: measured on the way back, 0.5 V is no gap.
+        {refuse, 20, 40, "0", "1", true, {0.0, 0.25, 0.5, 0.75}, 0.75, 0.5, 0.75, true, false, "1 of 5 points"},
+        // Falling: 5, 4 and 3 refused, 2, 1.
+        {refuse, 20, 60, "5", "0", false, {1.0, 2.0, 5.0}, 1.0, 2.0, 5.0, false, true, "2 of 5 points"},
         {refuse, 0, 100, "0", "5", false, {}, 4.0, 0, 0, false, false, "5 of 5 points could not be measured"},
     };
     for (const auto &row : rows) {
@@ -535,6 +545,15 @@ TEST_F(RockingCurveTest, PointsNotMeasuredAreGapsAndTold)
     }
     QTest::qWait(50);
     EXPECT_EQ(answerer.count(), 1);
+
+    // Over a narrow span the legs' voltages lie microvolts apart, each its own point:
+    // 8.2 mV refused on the way up stays a gap beside 8.235 mV measured on the way back.
+    setScan("0", "0.01", 100, "posY", true);
+    duringScanAt(41, [refuse] { refuse(true); });
+    duringScanAt(42, [refuse] { refuse(false); });
+    scan();
+    EXPECT_EQ(keys(plot->graph(0)).size(), 100);
+    EXPECT_EQ(keys(plot->graph(0), true).size(), 99);
 }
 
 // A failed switch is told; a curve is only what was measured with the outputs taken.
@@ -574,11 +593,17 @@ TEST_F(RockingCurveTest, RockingPeaksOfTheBeam)
     for (const QCPGraph *graph : {plot->graph(0), plot->graph(1), plot->graph(2)})
         for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it)
             EXPECT_FALSE(plot->legend->outerRect().contains(graph->coordsToPixels(it->key, it->value).toPoint()));
-    // Narrowed, it takes more rows rather than cut its names.
-    window->resize(560, window->height());
-    plot->replot();
-    EXPECT_EQ(window->width(), 560);
-    EXPECT_GE(plot->legend->outerRect().width(), plot->legend->minimumOuterSizeHint().width());
+    // Narrowed a pixel at a time, it keeps one row while the row fits its room, then
+    // stacks the entries: what each resize draws cuts no name on either side of the switch.
+    int switchedAt = 0;
+    for (int width = window->width(); width >= 560 && !switchedAt; --width) {
+        window->resize(width, window->height());
+        ASSERT_EQ(plot->viewport().width(), plot->width());
+        EXPECT_GE(plot->legend->outerRect().width(), plot->legend->minimumOuterSizeHint().width()) << width;
+        if (plot->legend->fillOrder() == QCPLayoutGrid::foRowsFirst)
+            switchedAt = width;
+    }
+    EXPECT_GT(switchedAt, 560);
     setScan("3.8", "5", 4, "posY", false, "10");
     scan();
     EXPECT_DOUBLE_EQ(peakKey(plot->graph(2)), 4.4);
