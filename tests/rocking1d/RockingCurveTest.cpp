@@ -386,10 +386,9 @@ TEST_F(RockingCurveTest, StopDuringBetweenAndBeforeScans)
     start->setFocus();
     duringScanAt(20, [this] {
         ASSERT_EQ(QApplication::focusWidget(), stop);
-        repeatKey(stop, Qt::Key_Enter, Qt::KeypadModifier);
+        QTest::simulateEvent(stop, true, Qt::Key_Enter, Qt::KeypadModifier, QString(), true);
     });
     QTest::keyPress(start, Qt::Key_Enter, Qt::KeypadModifier);
-    QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Enter, Qt::KeypadModifier);
     EXPECT_EQ(dacWrites().size(), 5);
     EXPECT_EQ(progress->value(), 100);
 
@@ -546,8 +545,8 @@ TEST_F(RockingCurveTest, PointsNotMeasuredAreGapsAndTold)
     QTest::qWait(50);
     EXPECT_EQ(answerer.count(), 1);
 
-    // Over a narrow span the legs' voltages lie microvolts apart, each its own point:
-    // 8.2 mV refused on the way up stays a gap beside 8.235 mV measured on the way back.
+    // Microvolts apart, each its own point: 8.2 mV refused on the way up stays a gap
+    // beside 8.235 mV measured on the way back.
     setScan("0", "0.01", 100, "posY", true);
     duringScanAt(41, [refuse] { refuse(true); });
     duringScanAt(42, [refuse] { refuse(false); });
@@ -598,7 +597,6 @@ TEST_F(RockingCurveTest, RockingPeaksOfTheBeam)
     int switchedAt = 0;
     for (int width = window->width(); width >= 560 && !switchedAt; --width) {
         window->resize(width, window->height());
-        ASSERT_EQ(plot->viewport().width(), plot->width());
         EXPECT_GE(plot->legend->outerRect().width(), plot->legend->minimumOuterSizeHint().width()) << width;
         if (plot->legend->fillOrder() == QCPLayoutGrid::foRowsFirst)
             switchedAt = width;

@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QKeyEvent>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWheelEvent>
@@ -53,12 +52,6 @@ void enterText(QWidget *field, const QString &text)
     ASSERT_NE(field, nullptr);
     replaceText(field, text);
     QTest::keyClick(field, Qt::Key_Return);
-}
-
-void repeatKey(QWidget *widget, Qt::Key key, Qt::KeyboardModifiers modifiers)
-{
-    QKeyEvent repeat(QEvent::KeyPress, key, modifiers, QString(), true);
-    QApplication::sendEvent(widget, &repeat);
 }
 
 void pressAndSlideOff(QAbstractButton *button)

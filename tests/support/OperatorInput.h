@@ -3,7 +3,6 @@
 // checks that the widget took it.
 
 #include <QPoint>
-#include <Qt>
 #include <QString>
 
 class QAbstractButton;
@@ -25,9 +24,6 @@ void chooseText(QComboBox *box, const QString &text);
 void replaceText(QWidget *field, const QString &text);
 // The same, then Return, which a spin box takes as the end of the entry.
 void enterText(QWidget *field, const QString &text);
-
-// One press of a held key after its first: what the key's auto-repeat sends.
-void repeatKey(QWidget *widget, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 
 // Presses a button and lets go beside it: released fires, clicked must not.
 void pressAndSlideOff(QAbstractButton *button);
