@@ -16,7 +16,7 @@ class ReturnKeyFilter : public QObject
 {
 public:
     // Filters the key presses that reach `dialog` itself (those its fields pass on)
-    // and those that reach its push buttons.
+    // and those that reach its push buttons: call it once they all exist.
     static void install(QDialog *dialog);
 
 protected:

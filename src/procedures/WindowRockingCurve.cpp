@@ -98,13 +98,15 @@ QCPGraphDataContainer::const_iterator nextVoltage(const QCPGraphDataContainer &d
 // points at one voltage are either all measured or all gaps.
 void addPoint(QCustomPlot *plot, double volts, bool measured, const double (&value)[3])
 {
+    const QCPGraphDataContainer &first = *plot->graph(0)->data();   // the three graphs grow together
+    const auto at = first.findBegin(volts - kOneVoltage, false);
+    const bool seen = at != first.constEnd() && at->key <= volts + kOneVoltage;
+    if (seen && !measured)
+        return;
+    const bool replacesGap = seen && std::isnan(at->value);
     for (int g = 0; g < 3; ++g) {
         QCPGraphDataContainer &data = *plot->graph(g)->data();
-        const auto at = data.findBegin(volts - kOneVoltage, false);
-        const bool seen = at != data.constEnd() && at->key <= volts + kOneVoltage;
-        if (seen && !measured)
-            continue;
-        if (seen && std::isnan(at->value))
+        if (replacesGap)
             data.remove(volts - kOneVoltage, volts + kOneVoltage);
         data.add(QCPGraphData(volts, value[g]));
     }

@@ -384,10 +384,7 @@ TEST_F(RockingCurveTest, StopDuringBetweenAndBeforeScans)
     // the key's repeats click nothing.
     nivraSimClearCallLog();
     start->setFocus();
-    duringScanAt(20, [this] {
-        ASSERT_EQ(QApplication::focusWidget(), stop);
-        QTest::simulateEvent(stop, true, Qt::Key_Enter, Qt::KeypadModifier, QString(), true);
-    });
+    duringScanAt(20, [this] { QTest::simulateEvent(stop, true, Qt::Key_Enter, Qt::KeypadModifier, QString(), true); });
     QTest::keyPress(start, Qt::Key_Enter, Qt::KeypadModifier);
     EXPECT_EQ(dacWrites().size(), 5);
     EXPECT_EQ(progress->value(), 100);

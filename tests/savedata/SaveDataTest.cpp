@@ -405,10 +405,8 @@ TEST_F(SaveDataTest, FileDialogProposesATimedNameAndFillsThePath)
     answerer.setFileName(QString());
     answerer.clear();
     pathEdit()->clear();
-    QPushButton *save = button(QStringLiteral("Save"));
-    save->setFocus();
-    QTest::keyPress(save, Qt::Key_Return);
-    QTest::simulateEvent(save, true, Qt::Key_Return, {}, QString(), true);
+    QTest::keyPress(button(QStringLiteral("Save")), Qt::Key_Return);
+    QTest::simulateEvent(button(QStringLiteral("Save")), true, Qt::Key_Return, {}, QString(), true);
     EXPECT_EQ(answerer.count(), 1);
     EXPECT_EQ(status(), statusBefore);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("meas.csv")});
